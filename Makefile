@@ -1,0 +1,27 @@
+# Entry points for people and CI. `make test` is the project's test command.
+.PHONY: deps build test test-default test-sanitize format lint clean
+
+PRESETS := default sanitize
+
+deps:
+	scripts/install-deps.sh
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default
+
+test: deps test-default test-sanitize
+
+test-default test-sanitize: test-%:
+	cmake --preset $*
+	cmake --build --preset $*
+	ctest --preset $*
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+lint: build
+	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | xargs clang-tidy -p build/default --quiet
+
+clean:
+	rm -rf build

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/VotingPlatform.h"
+#include "support/Environment.h"
+
+namespace ardenax {
+
+// The state of one voter's pass through the voting page, and every protocol
+// step with the Promotor and the SMV. The control owns one and replaces it on
+// every reset.
+class XMLP7VotingPlat final : public VotingPlatform {
+public:
+    explicit XMLP7VotingPlat(Environment environment);
+
+    Text obtainToken(const Text& credentials) override;
+    Text getCurrentToken() override;
+    Text setChoice(const Text& cardId, const Text& cardDesc, const Text& Choices) override;
+    Variant getConfirmationText() override;
+    Text createPINHash(const Text& pin) override;
+    Text setPINHash(const Text& pin) override;
+    Text getCurrentPINHash() override;
+
+    const Text& ParamSeparator() const override { return ParamSeparator_; }
+    void ParamSeparator(const Text& vNewValue) override { ParamSeparator_ = vNewValue; }
+    const Text& AttribSeparator() const override { return AttribSeparator_; }
+    void AttribSeparator(const Text& vNewValue) override { AttribSeparator_ = vNewValue; }
+    const Text& PromotorResSeparator() const override { return PromotorResSeparator_; }
+    void PromotorResSeparator(const Text& vNewValue) override { PromotorResSeparator_ = vNewValue; }
+    const Text& NVoteBullSeparator() const override { return NVoteBullSeparator_; }
+    void NVoteBullSeparator(const Text& vNewValue) override { NVoteBullSeparator_ = vNewValue; }
+    const Text& NVoteBTupleSeparator() const override { return NVoteBTupleSeparator_; }
+    void NVoteBTupleSeparator(const Text& vNewValue) override { NVoteBTupleSeparator_ = vNewValue; }
+    const Text& SmvURl() const override { return SmvURl_; }
+    void SmvURl(const Text& vNewValue) override { SmvURl_ = vNewValue; }
+    const Text& PromotorUrl() const override { return PromotorUrl_; }
+    void PromotorUrl(const Text& vNewValue) override { PromotorUrl_ = vNewValue; }
+    const Text& PublicKeyParamName() const override { return PublicKeyParamName_; }
+    void PublicKeyParamName(const Text& vNewValue) override { PublicKeyParamName_ = vNewValue; }
+    const Text& PublicKeyAlgoParamName() const override { return PublicKeyAlgoParamName_; }
+    void PublicKeyAlgoParamName(const Text& vNewValue) override { PublicKeyAlgoParamName_ = vNewValue; }
+    const Text& PublicKeyAlgoValue() const override { return PublicKeyAlgoValue_; }
+    void PublicKeyAlgoValue(const Text& vNewValue) override { PublicKeyAlgoValue_ = vNewValue; }
+    const Text& EncryptionAlgo() const override { return EncryptionAlgo_; }
+    void EncryptionAlgo(const Text& vNewValue) override { EncryptionAlgo_ = vNewValue; }
+    const Text& PinParamName() const override { return PinParamName_; }
+    void PinParamName(const Text& vNewValue) override { PinParamName_ = vNewValue; }
+    const Text& TokenParamName() const override { return TokenParamName_; }
+    void TokenParamName(const Text& vNewValue) override { TokenParamName_ = vNewValue; }
+    const Text& VoteParamName() const override { return VoteParamName_; }
+    void VoteParamName(const Text& vNewValue) override { VoteParamName_ = vNewValue; }
+
+    void removeCertificate() override;
+
+private:
+    Text hashPin(const Text& pin) const;
+
+    Environment environment_;
+    Text ParamSeparator_;
+    Text AttribSeparator_;
+    Text PromotorResSeparator_;
+    Text NVoteBullSeparator_;
+    Text NVoteBTupleSeparator_;
+    Text SmvURl_;
+    Text PromotorUrl_;
+    Text PublicKeyParamName_;
+    Text PublicKeyAlgoParamName_;
+    Text PublicKeyAlgoValue_;
+    Text EncryptionAlgo_;
+    Text PinParamName_;
+    Text TokenParamName_;
+    Text VoteParamName_;
+    Text strToken_;
+    Text strPinHash_;
+};
+
+}  // namespace ardenax

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "support/MessageBox.h"
+#include "support/Text.h"
+
+namespace ardenax {
+
+// HTTP settings of the transport.
+struct HttpSettings {
+    // An extra CA bundle to trust besides the system's, empty for none.
+    std::filesystem::path caFile;
+    std::chrono::seconds connectTimeout{30};
+    std::chrono::seconds totalTimeout{120};
+};
+
+// The platform services and settings the system's classes are given instead
+// of discovering them: hosts build one (from flags and ARDENAX_* variables),
+// tests build one per test on temporary folders.
+struct Environment {
+    static constexpr TextView DefaultPromotorUrl =
+        u"https://vote.ardenax.example/promotor/obtaintoken";
+    static constexpr TextView DefaultSmvUrl = u"https://vote.ardenax.example/smv/votesetter";
+
+    std::shared_ptr<MessageBox> messageBox;
+    // Root of the per-user certificate stores, one folder per store.
+    std::filesystem::path storeRoot;
+    // The user's documents folder (the debug log goes below it).
+    std::filesystem::path documentsDir;
+    HttpSettings http;
+    // Where the control's reset points the platform.
+    Text promotorUrl{DefaultPromotorUrl};
+    Text smvUrl{DefaultSmvUrl};
+};
+
+}  // namespace ardenax

@@ -1,0 +1,74 @@
+#include "transport/UrlCoder.h"
+
+#include <string_view>
+
+namespace ardenax {
+namespace {
+
+constexpr std::u16string_view kUnreserved =
+    u"1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz:/.?=_-$(){}~&";
+
+int hexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c - u'A' + 10;
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c - u'a' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+Text UrlCoder::URLEncode(const Text& sRawURL) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    Text out;
+    for (std::size_t i = 0; i < sRawURL.size(); ++i) {
+        const char16_t c = sRawURL[i];
+        if (kUnreserved.find(c) != TextView::npos) {
+            out += c;
+            continue;
+        }
+        // One code-page byte per character; a surrogate pair is one character.
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < sRawURL.size() &&
+                          sRawURL[i + 1] >= 0xDC00 && sRawURL[i + 1] <= 0xDFFF;
+        const std::size_t width = pair ? 2 : 1;
+        const auto byte = static_cast<unsigned char>(toAnsi(TextView(sRawURL).substr(i, width))[0]);
+        i += width - 1;
+        if (byte == 0x20) {
+            out += u'+';
+        } else {
+            out += u'%';
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0xF];
+        }
+    }
+    return out;
+}
+
+Text UrlCoder::URLDecode(const Text& sEncodedURL) {
+    Text out;
+    for (std::size_t i = 0; i < sEncodedURL.size(); ++i) {
+        const char16_t c = sEncodedURL[i];
+        if (c == u'+') {
+            out += u' ';
+            continue;
+        }
+        if (c == u'%' && i + 2 < sEncodedURL.size()) {
+            const int high = hexValue(sEncodedURL[i + 1]);
+            const int low = hexValue(sEncodedURL[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += fromAnsi(std::string(1, static_cast<char>((high << 4) | low)));
+                i += 2;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace ardenax

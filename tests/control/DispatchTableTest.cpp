@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "common/Failures.h"
+#include "control/ControlFixture.h"
+#include "control/DispatchTable.h"
+
+namespace ardenax {
+namespace {
+
+using testing::failureNumber;
+
+class DispatchTableTest : public testing::ControlFixture {
+protected:
+    VotingX control{environment(), fakes()};
+};
+
+TEST_F(DispatchTableTest, NineMethodsInInterfaceOrderWithConsecutiveIds) {
+    const std::vector<std::pair<Text, std::size_t>> expected = {
+        {u"obtainToken", 1},   {u"getCurrentToken", 0},   {u"setChoice", 3},
+        {u"getConfirmationText", 0}, {u"createPINHash", 1}, {u"setPINHash", 1},
+        {u"getCurrentPINHash", 0},   {u"getVersion", 0},    {u"resetState", 0}};
+    const auto& methods = DispatchTable::methods();
+    for (std::size_t i = 0; i < methods.size(); ++i) {
+        EXPECT_EQ(methods[i].name, expected[i].first);
+        EXPECT_EQ(methods[i].argCount, expected[i].second);
+        EXPECT_EQ(methods[i].dispid, 0x60030000 + static_cast<std::int32_t>(i));
+        EXPECT_EQ(methods[i].result == DispatchTable::ResultKind::Variant,
+                  methods[i].name == u"setPINHash");
+    }
+}
+
+TEST_F(DispatchTableTest, InvokesByNameIgnoringCaseOrByDispid) {
+    EXPECT_EQ(DispatchTable::invoke(control, DispatchTable::find(u"getVersion"), {}),
+              Variant(u"2.1.0.2239"));
+    EXPECT_EQ(DispatchTable::invoke(control, DispatchTable::find(u"GETVERSION"), {}),
+              Variant(u"2.1.0.2239"));
+    EXPECT_EQ(DispatchTable::invoke(control, DispatchTable::find(0x60030008), {}), Variant(u"OK"));
+    EXPECT_EQ(script->created, 2);
+}
+
+TEST_F(DispatchTableTest, PassesArgumentsInOrder) {
+    script->failNext = {"setChoice", Failure(9, u"Subscript out of range")};
+    EXPECT_EQ(DispatchTable::invoke(control, DispatchTable::find(u"setChoice"), {u"a", u"b", u"c"}),
+              Variant(u"ERROR_setChoice"));
+    EXPECT_EQ(script->journal.back(), "setChoice@1");
+}
+
+TEST_F(DispatchTableTest, UnknownMembersAndWrongArgumentCountsAreAutomationErrors) {
+    EXPECT_EQ(failureNumber([] { DispatchTable::find(u"obtainTokens"); }),
+              static_cast<std::int32_t>(0x80020006U));
+    EXPECT_EQ(failureNumber([] { DispatchTable::find(0x60030009); }),
+              static_cast<std::int32_t>(0x80020003U));
+    EXPECT_EQ(failureNumber([&] {
+                  DispatchTable::invoke(control, DispatchTable::find(u"obtainToken"), {});
+              }),
+              static_cast<std::int32_t>(0x8002000EU));
+    EXPECT_EQ(failureNumber([&] {
+                  DispatchTable::invoke(control, DispatchTable::find(u"getVersion"), {u"x"});
+              }),
+              static_cast<std::int32_t>(0x8002000EU));
+    EXPECT_EQ(script->journal.size(), 13U);  // nothing reached the platform
+}
+
+}  // namespace
+}  // namespace ardenax

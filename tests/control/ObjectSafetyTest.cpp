@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "control/ControlFixture.h"
+#include "support/Failure.h"
+
+namespace ardenax {
+namespace {
+
+constexpr std::uint32_t kUntouched = 0xDEADBEEF;
+constexpr std::int32_t kOk = ObjectSafety::S_Ok;
+constexpr std::int32_t kFail = Failure::E_Fail;
+
+Guid iid(TextView text) { return *Guid::fromText(text); }
+
+const Guid kDispatch = iid(u"{00020400-0000-0000-C000-000000000046}");
+const Guid kPersistStorage = iid(u"{0000010A-0000-0000-C000-000000000046}");
+const Guid kPersistStream = iid(u"{00000109-0000-0000-C000-000000000046}");
+const Guid kPersistPropertyBag = iid(u"{37d84f60-42cb-11ce-8135-00aa004bb851}");
+const Guid kUnknown = iid(u"{00000000-0000-0000-C000-000000000046}");
+
+class ObjectSafetyTest : public testing::ControlFixture {
+protected:
+    struct Options {
+        std::int32_t status;
+        std::uint32_t supported;
+        std::uint32_t enabled;
+    };
+    Options get(const Guid* riid) const {
+        Options options{0, 0, kUntouched};
+        options.status = control.GetInterfaceSafetyOptions(riid, &options.supported, &options.enabled);
+        return options;
+    }
+    VotingX control{environment(), fakes()};
+};
+
+TEST_F(ObjectSafetyTest, GetAnswersFromTheFlagsForKnownInterfacesOnly) {
+    const auto none = get(nullptr);
+    EXPECT_EQ(none.status, kOk);
+    EXPECT_EQ(none.supported, 3U);
+    EXPECT_EQ(none.enabled, kUntouched);
+
+    const auto dispatch = get(&kDispatch);
+    EXPECT_EQ(dispatch.status, kOk);
+    EXPECT_EQ(dispatch.supported, 3U);
+    EXPECT_EQ(dispatch.enabled, 1U);
+
+    for (const Guid* persist : {&kPersistStorage, &kPersistStream, &kPersistPropertyBag}) {
+        const auto options = get(persist);
+        EXPECT_EQ(options.status, kOk);
+        EXPECT_EQ(options.supported, 3U);
+        EXPECT_EQ(options.enabled, 2U);
+    }
+
+    const auto unknown = get(&kUnknown);
+    EXPECT_EQ(unknown.status, kOk);
+    EXPECT_EQ(unknown.supported, 3U);
+    EXPECT_EQ(unknown.enabled, kUntouched);
+}
+
+struct SetCase {
+    const Guid* riid;
+    std::uint32_t mask;
+    std::uint32_t enabled;
+    std::int32_t expected;
+};
+
+TEST_F(ObjectSafetyTest, SetAcceptsExactlyTheOptionTheInterfaceIsSafeFor) {
+    const std::vector<SetCase> cases = {
+        {nullptr, 3, 3, kOk},
+        {&kDispatch, 1, 1, kOk},
+        {&kDispatch, 3, 1, kOk},
+        {&kDispatch, 3, 3, kFail},
+        {&kDispatch, 2, 2, kFail},
+        {&kDispatch, 1, 0, kFail},
+        {&kPersistStream, 2, 2, kOk},
+        {&kPersistStorage, 3, 2, kOk},
+        {&kPersistPropertyBag, 2, 2, kOk},
+        {&kPersistStream, 1, 1, kFail},
+        {&kPersistStream, 2, 0, kFail},
+        {&kUnknown, 3, 3, kOk},
+        {&kUnknown, 0, 0, kOk},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(control.SetInterfaceSafetyOptions(c.riid, c.mask, c.enabled), c.expected)
+            << (c.riid ? toUtf8(c.riid->toText()) : "null") << " mask " << c.mask << " enabled "
+            << c.enabled;
+    }
+}
+
+}  // namespace
+}  // namespace ardenax

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/Failures.h"
+#include "support/StringVariantMap.h"
+
+namespace ardenax {
+namespace {
+
+using testing::failureNumber;
+using Keys = std::vector<Text>;
+
+TEST(StringVariantMap, NewMapHasOneFreeSlot) {
+    const StringVariantMap map;
+    EXPECT_EQ(map.size(), 0);
+    EXPECT_EQ(map.getKeys(), Keys{u""});
+    EXPECT_EQ(map.getValues(), std::vector<Variant>{Variant()});
+    EXPECT_EQ(map.getVal(u"a"), Variant(u""));
+    EXPECT_FALSE(map.isEmpty());
+}
+
+TEST(StringVariantMap, FirstKeyTakesTheFreeSlotWithoutGrowing) {
+    StringVariantMap map;
+    EXPECT_TRUE(map.putPair(u"a", u"1").isEmpty());
+    EXPECT_EQ(map.size(), 0);
+    EXPECT_EQ(map.getKeys(), Keys{u"a"});
+    EXPECT_TRUE(map.isEmpty());  // every slot holds a key
+}
+
+TEST(StringVariantMap, ReplacingKeepsThePositionAndKeysComeInInsertionOrder) {
+    StringVariantMap map;
+    map.putPair(u"a", u"1");
+    map.putPair(u"b", u"2");
+    map.putPair(u"c", u"3");
+    map.putPair(u"a", u"4");
+    EXPECT_EQ(map.getKeys(), (Keys{u"a", u"b", u"c"}));
+    EXPECT_EQ(map.size(), 2);
+    EXPECT_EQ(map.getVal(u"a"), Variant(u"4"));
+    EXPECT_EQ(map.getValues(), (std::vector<Variant>{u"4", u"2", u"3"}));
+}
+
+TEST(StringVariantMap, KeysAreCaseSensitive) {
+    StringVariantMap map;
+    map.putPair(u"BOT_A", u"upper");
+    map.putPair(u"bot_a", u"lower");
+    EXPECT_EQ(map.getKeys(), (Keys{u"BOT_A", u"bot_a"}));
+    EXPECT_EQ(map.getVal(u"BOT_A"), Variant(u"upper"));
+    EXPECT_EQ(map.getVal(u"Bot_A"), Variant(u""));
+}
+
+TEST(StringVariantMap, EmptyKeyFillsTheFreeSlotWhichTheNextKeyTakesOver) {
+    StringVariantMap map;
+    map.putPair(u"a", u"1");
+    map.putPair(u"", u"orphan");
+    EXPECT_EQ(map.getKeys(), (Keys{u"a", u""}));
+    EXPECT_EQ(map.getVal(u""), Variant(u""));
+    map.putPair(u"b", u"2");
+    EXPECT_EQ(map.getKeys(), (Keys{u"a", u"b"}));
+    EXPECT_EQ(map.getVal(u"b"), Variant(u"2"));
+}
+
+TEST(StringVariantMap, StoresCopiesIndependentOfTheCaller) {
+    StringVariantMap map;
+    Variant::TextArray choices{u"X", u"Y"};
+    map.putPair(u"card", choices);
+    choices[0] = u"changed";
+    EXPECT_EQ(map.getVal(u"card").toTextArray(), (Variant::TextArray{u"X", u"Y"}));
+    auto keys = map.getKeys();
+    keys[0] = u"other";
+    EXPECT_EQ(map.getKeys(), Keys{u"card"});
+}
+
+class FullMap : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 32768; ++i) {
+            const auto key = std::to_string(i);
+            map.putPair(Text(key.begin(), key.end()), u"v");
+        }
+    }
+    StringVariantMap map;
+};
+
+TEST_F(FullMap, WalksPastSlot32767Overflow) {
+    ASSERT_EQ(map.size(), 32767);
+    EXPECT_EQ(failureNumber([&] { map.putPair(u"new", u"v"); }), Failure::Overflow);
+    EXPECT_EQ(failureNumber([&] { map.getVal(u"missing"); }), Failure::Overflow);
+    EXPECT_EQ(failureNumber([&] { map.isEmpty(); }), Failure::Overflow);
+    EXPECT_EQ(map.size(), 32767);
+}
+
+TEST_F(FullMap, WalksThatStopAtASlotStillWork) {
+    map.putPair(u"32767", u"replaced");
+    EXPECT_EQ(map.getVal(u"32767"), Variant(u"replaced"));
+    EXPECT_EQ(map.getVal(u"0"), Variant(u"v"));
+}
+
+}  // namespace
+}  // namespace ardenax
