@@ -21,7 +21,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 lint: build
-	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | xargs clang-tidy -p build/default --quiet
+	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | xargs -n1 clang-tidy -p build/default --quiet
 
 clean:
 	rm -rf build

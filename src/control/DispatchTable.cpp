@@ -40,7 +40,9 @@ bool sameNameIgnoringCase(TextView a, TextView b) {
 
 }  // namespace
 
-const std::array<DispatchTable::Method, 9>& DispatchTable::methods() { return kMethods; }
+const std::array<DispatchTable::Method, 9>& DispatchTable::methods() {
+    return kMethods;
+}
 
 const DispatchTable::Method& DispatchTable::find(TextView name) {
     const auto* found = std::find_if(kMethods.begin(), kMethods.end(), [&](const Method& m) {
@@ -58,16 +60,17 @@ const DispatchTable::Method& DispatchTable::find(std::int32_t dispid) {
     const auto* found = std::find_if(kMethods.begin(), kMethods.end(),
                                      [&](const Method& m) { return m.dispid == dispid; });
     if (found == kMethods.end()) {
-        throw Failure(Failure::DispMemberNotFound,
-                      standardDescription(Failure::DispMemberNotFound), u"VotingX");
+        throw Failure(Failure::DispMemberNotFound, standardDescription(Failure::DispMemberNotFound),
+                      u"VotingX");
     }
     return *found;
 }
 
-Variant DispatchTable::invoke(VotingX& control, const Method& method, const std::vector<Text>& args) {
+Variant DispatchTable::invoke(VotingX& control, const Method& method,
+                              const std::vector<Text>& args) {
     if (args.size() != method.argCount) {
-        throw Failure(Failure::DispBadParamCount,
-                      standardDescription(Failure::DispBadParamCount), u"VotingX");
+        throw Failure(Failure::DispBadParamCount, standardDescription(Failure::DispBadParamCount),
+                      u"VotingX");
     }
     return method.call(control, args);
 }

@@ -66,8 +66,10 @@ std::optional<Guid> Guid::fromText(TextView text) {
     if (!d1 || !d2 || !d3) {
         return std::nullopt;
     }
-    Guid guid{static_cast<std::uint32_t>(*d1), static_cast<std::uint16_t>(*d2),
-              static_cast<std::uint16_t>(*d3), {}};
+    Guid guid{static_cast<std::uint32_t>(*d1),
+              static_cast<std::uint16_t>(*d2),
+              static_cast<std::uint16_t>(*d3),
+              {}};
     constexpr std::array<std::size_t, 8> kBytePositions = {20, 22, 25, 27, 29, 31, 33, 35};
     for (std::size_t i = 0; i < kBytePositions.size(); ++i) {
         const auto byte = readHex(text, kBytePositions[i], 2);

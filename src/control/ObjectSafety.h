@@ -25,8 +25,7 @@ public:
     virtual std::int32_t GetInterfaceSafetyOptions(const Guid* riid,
                                                    std::uint32_t* supportedOptions,
                                                    std::uint32_t* enabledOptions) const = 0;
-    virtual std::int32_t SetInterfaceSafetyOptions(const Guid* riid,
-                                                   std::uint32_t dwOptionsSetMask,
+    virtual std::int32_t SetInterfaceSafetyOptions(const Guid* riid, std::uint32_t dwOptionsSetMask,
                                                    std::uint32_t dwEnabledOptions) const = 0;
 };
 

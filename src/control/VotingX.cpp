@@ -44,8 +44,9 @@ std::unique_ptr<VotingPlatform> VotingX::makeXMLP7VotingPlat(const Environment& 
 
 void VotingX::report(TextView prompt, std::int32_t number, const Text& description) const {
     const auto numberText = std::to_string(number);
-    environment_.messageBox->show(Text(prompt) + u"\r\n" + Text(numberText.begin(), numberText.end()) +
-                                  u"\r\n" + description);
+    environment_.messageBox->show(Text(prompt) + u"\r\n" +
+                                  Text(numberText.begin(), numberText.end()) + u"\r\n" +
+                                  description);
 }
 
 template <class Call>
@@ -96,7 +97,9 @@ Text VotingX::getCurrentPINHash() {
                    [&] { return platform_->getCurrentPINHash(); });
 }
 
-Text VotingX::getVersion() const { return Text(Version); }
+Text VotingX::getVersion() const {
+    return Text(Version);
+}
 
 Text VotingX::resetState() {
     if (platform_) {
@@ -135,7 +138,8 @@ std::int32_t VotingX::GetInterfaceSafetyOptions(const Guid* riid, std::uint32_t*
         case SafetyTopic::Initializing:
             *enabledOptions = safeForInitializing_ ? SafeForUntrustedData : 0;
             break;
-        case SafetyTopic::Other: break;
+        case SafetyTopic::Other:
+            break;
     }
     return S_Ok;
 }
@@ -153,7 +157,8 @@ std::int32_t VotingX::SetInterfaceSafetyOptions(const Guid* riid, std::uint32_t 
         case SafetyTopic::Initializing:
             return requested == SafeForUntrustedData && safeForInitializing_ ? S_Ok
                                                                              : Failure::E_Fail;
-        case SafetyTopic::Other: return S_Ok;
+        case SafetyTopic::Other:
+            return S_Ok;
     }
     return S_Ok;
 }

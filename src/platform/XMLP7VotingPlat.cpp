@@ -25,16 +25,22 @@ Text removeCrLf(Text text) {
 
 XMLP7VotingPlat::XMLP7VotingPlat(Environment environment) : environment_(std::move(environment)) {}
 
-Text XMLP7VotingPlat::obtainToken(const Text& /*credentials*/) { throw notSupported(); }
+Text XMLP7VotingPlat::obtainToken(const Text& /*credentials*/) {
+    throw notSupported();
+}
 
-Text XMLP7VotingPlat::getCurrentToken() { return strToken_; }
+Text XMLP7VotingPlat::getCurrentToken() {
+    return strToken_;
+}
 
 Text XMLP7VotingPlat::setChoice(const Text& /*cardId*/, const Text& /*cardDesc*/,
                                 const Text& /*Choices*/) {
     throw notSupported();
 }
 
-Variant XMLP7VotingPlat::getConfirmationText() { throw notSupported(); }
+Variant XMLP7VotingPlat::getConfirmationText() {
+    throw notSupported();
+}
 
 Text XMLP7VotingPlat::createPINHash(const Text& pin) {
     try {

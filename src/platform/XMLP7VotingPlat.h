@@ -37,7 +37,9 @@ public:
     const Text& PublicKeyParamName() const override { return PublicKeyParamName_; }
     void PublicKeyParamName(const Text& vNewValue) override { PublicKeyParamName_ = vNewValue; }
     const Text& PublicKeyAlgoParamName() const override { return PublicKeyAlgoParamName_; }
-    void PublicKeyAlgoParamName(const Text& vNewValue) override { PublicKeyAlgoParamName_ = vNewValue; }
+    void PublicKeyAlgoParamName(const Text& vNewValue) override {
+        PublicKeyAlgoParamName_ = vNewValue;
+    }
     const Text& PublicKeyAlgoValue() const override { return PublicKeyAlgoValue_; }
     void PublicKeyAlgoValue(const Text& vNewValue) override { PublicKeyAlgoValue_ = vNewValue; }
     const Text& EncryptionAlgo() const override { return EncryptionAlgo_; }

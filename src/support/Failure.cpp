@@ -10,21 +10,34 @@ Failure::Failure(std::int32_t number, Text description, Text source)
       source_(std::move(source)),
       what_(std::to_string(number_) + ": " + toUtf8(description_)) {}
 
-Failure Failure::standard(std::int32_t number) { return {number, standardDescription(number)}; }
+Failure Failure::standard(std::int32_t number) {
+    return {number, standardDescription(number)};
+}
 
 Text standardDescription(std::int32_t number) {
     switch (number) {
-        case Failure::InvalidProcedureCall: return u"Invalid procedure call or argument";
-        case Failure::Overflow: return u"Overflow";
-        case Failure::SubscriptOutOfRange: return u"Subscript out of range";
-        case Failure::TypeMismatch: return u"Type mismatch";
-        case Failure::InvalidUseOfNull: return u"Invalid use of Null";
-        case Failure::E_Fail: return u"Unspecified error";
-        case Failure::DispUnknownName: return u"Unknown name.";
-        case Failure::DispMemberNotFound: return u"Member not found.";
-        case Failure::DispBadParamCount: return u"Invalid number of parameters.";
-        case Failure::DispTypeMismatch: return u"Type mismatch.";
-        default: return u"";
+        case Failure::InvalidProcedureCall:
+            return u"Invalid procedure call or argument";
+        case Failure::Overflow:
+            return u"Overflow";
+        case Failure::SubscriptOutOfRange:
+            return u"Subscript out of range";
+        case Failure::TypeMismatch:
+            return u"Type mismatch";
+        case Failure::InvalidUseOfNull:
+            return u"Invalid use of Null";
+        case Failure::E_Fail:
+            return u"Unspecified error";
+        case Failure::DispUnknownName:
+            return u"Unknown name.";
+        case Failure::DispMemberNotFound:
+            return u"Member not found.";
+        case Failure::DispBadParamCount:
+            return u"Invalid number of parameters.";
+        case Failure::DispTypeMismatch:
+            return u"Type mismatch.";
+        default:
+            return u"";
     }
 }
 

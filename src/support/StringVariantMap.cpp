@@ -40,9 +40,13 @@ Variant StringVariantMap::getVal(const Text& key) const {
     return result;
 }
 
-std::vector<Text> StringVariantMap::getKeys() const { return keys_; }
+std::vector<Text> StringVariantMap::getKeys() const {
+    return keys_;
+}
 
-std::vector<Variant> StringVariantMap::getValues() const { return vals_; }
+std::vector<Variant> StringVariantMap::getValues() const {
+    return vals_;
+}
 
 bool StringVariantMap::isEmpty() const {
     bool allUsed = true;

@@ -55,8 +55,12 @@ void appendUtf16(Text& out, char32_t cp) {
     }
 }
 
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Decodes one UTF-8 sequence at `pos`, advancing it; rejects overlong forms,
 // surrogates and values past U+10FFFF.
@@ -143,18 +147,25 @@ Text fromAnsi(std::string_view bytes) {
     return out;
 }
 
-bool isAnsi(char16_t character) { return ansiByte(character) >= 0; }
+bool isAnsi(char16_t character) {
+    return ansiByte(character) >= 0;
+}
 
 char16_t foldCase(char16_t c) {
     if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
         return static_cast<char16_t>(c + 0x20);
     }
     switch (c) {
-        case 0x0160: return 0x0161;  // S caron
-        case 0x0152: return 0x0153;  // OE ligature
-        case 0x017D: return 0x017E;  // Z caron
-        case 0x0178: return 0x00FF;  // Y diaeresis
-        default: return c;
+        case 0x0160:
+            return 0x0161;  // S caron
+        case 0x0152:
+            return 0x0153;  // OE ligature
+        case 0x017D:
+            return 0x017E;  // Z caron
+        case 0x0178:
+            return 0x00FF;  // Y diaeresis
+        default:
+            return c;
     }
 }
 
@@ -167,6 +178,8 @@ Text trimBlanks(TextView text) {
     return Text(text.substr(first, last - first + 1));
 }
 
-bool isErrorText(TextView text) { return text.substr(0, 5) == u"ERROR"; }
+bool isErrorText(TextView text) {
+    return text.substr(0, 5) == u"ERROR";
+}
 
 }  // namespace ardenax

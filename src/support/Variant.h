@@ -20,10 +20,10 @@ public:
     using TextArray = std::vector<Text>;
 
     Variant() = default;
-    Variant(Text text) : value_(std::move(text)) {}            // NOLINT(google-explicit-constructor)
-    Variant(const char16_t* text) : value_(Text(text)) {}      // NOLINT(google-explicit-constructor)
-    Variant(TextArray array) : value_(std::move(array)) {}     // NOLINT(google-explicit-constructor)
-    Variant(Null null) : value_(null) {}                       // NOLINT(google-explicit-constructor)
+    Variant(Text text) : value_(std::move(text)) {}         // NOLINT(google-explicit-constructor)
+    Variant(const char16_t* text) : value_(Text(text)) {}   // NOLINT(google-explicit-constructor)
+    Variant(TextArray array) : value_(std::move(array)) {}  // NOLINT(google-explicit-constructor)
+    Variant(Null null) : value_(null) {}                    // NOLINT(google-explicit-constructor)
 
     bool isEmpty() const { return std::holds_alternative<Empty>(value_); }
     bool isNull() const { return std::holds_alternative<Null>(value_); }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "common/RecordingMessageBox.h"
 #include "control/FakePlatform.h"

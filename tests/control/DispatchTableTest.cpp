@@ -16,9 +16,9 @@ protected:
 
 TEST_F(DispatchTableTest, NineMethodsInInterfaceOrderWithConsecutiveIds) {
     const std::vector<std::pair<Text, std::size_t>> expected = {
-        {u"obtainToken", 1},   {u"getCurrentToken", 0},   {u"setChoice", 3},
-        {u"getConfirmationText", 0}, {u"createPINHash", 1}, {u"setPINHash", 1},
-        {u"getCurrentPINHash", 0},   {u"getVersion", 0},    {u"resetState", 0}};
+        {u"obtainToken", 1},         {u"getCurrentToken", 0}, {u"setChoice", 3},
+        {u"getConfirmationText", 0}, {u"createPINHash", 1},   {u"setPINHash", 1},
+        {u"getCurrentPINHash", 0},   {u"getVersion", 0},      {u"resetState", 0}};
     const auto& methods = DispatchTable::methods();
     for (std::size_t i = 0; i < methods.size(); ++i) {
         EXPECT_EQ(methods[i].name, expected[i].first);
@@ -50,9 +50,8 @@ TEST_F(DispatchTableTest, UnknownMembersAndWrongArgumentCountsAreAutomationError
               static_cast<std::int32_t>(0x80020006U));
     EXPECT_EQ(failureNumber([] { DispatchTable::find(0x60030009); }),
               static_cast<std::int32_t>(0x80020003U));
-    EXPECT_EQ(failureNumber([&] {
-                  DispatchTable::invoke(control, DispatchTable::find(u"obtainToken"), {});
-              }),
+    EXPECT_EQ(failureNumber(
+                  [&] { DispatchTable::invoke(control, DispatchTable::find(u"obtainToken"), {}); }),
               static_cast<std::int32_t>(0x8002000EU));
     EXPECT_EQ(failureNumber([&] {
                   DispatchTable::invoke(control, DispatchTable::find(u"getVersion"), {u"x"});

@@ -46,21 +46,35 @@ public:
     const Text& AttribSeparator() const override { return property("AttribSeparator"); }
     void AttribSeparator(const Text& vNewValue) override { set("AttribSeparator", vNewValue); }
     const Text& PromotorResSeparator() const override { return property("PromotorResSeparator"); }
-    void PromotorResSeparator(const Text& vNewValue) override { set("PromotorResSeparator", vNewValue); }
+    void PromotorResSeparator(const Text& vNewValue) override {
+        set("PromotorResSeparator", vNewValue);
+    }
     const Text& NVoteBullSeparator() const override { return property("NVoteBullSeparator"); }
-    void NVoteBullSeparator(const Text& vNewValue) override { set("NVoteBullSeparator", vNewValue); }
+    void NVoteBullSeparator(const Text& vNewValue) override {
+        set("NVoteBullSeparator", vNewValue);
+    }
     const Text& NVoteBTupleSeparator() const override { return property("NVoteBTupleSeparator"); }
-    void NVoteBTupleSeparator(const Text& vNewValue) override { set("NVoteBTupleSeparator", vNewValue); }
+    void NVoteBTupleSeparator(const Text& vNewValue) override {
+        set("NVoteBTupleSeparator", vNewValue);
+    }
     const Text& SmvURl() const override { return property("SmvURl"); }
     void SmvURl(const Text& vNewValue) override { set("SmvURl", vNewValue); }
     const Text& PromotorUrl() const override { return property("PromotorUrl"); }
     void PromotorUrl(const Text& vNewValue) override { set("PromotorUrl", vNewValue); }
     const Text& PublicKeyParamName() const override { return property("PublicKeyParamName"); }
-    void PublicKeyParamName(const Text& vNewValue) override { set("PublicKeyParamName", vNewValue); }
-    const Text& PublicKeyAlgoParamName() const override { return property("PublicKeyAlgoParamName"); }
-    void PublicKeyAlgoParamName(const Text& vNewValue) override { set("PublicKeyAlgoParamName", vNewValue); }
+    void PublicKeyParamName(const Text& vNewValue) override {
+        set("PublicKeyParamName", vNewValue);
+    }
+    const Text& PublicKeyAlgoParamName() const override {
+        return property("PublicKeyAlgoParamName");
+    }
+    void PublicKeyAlgoParamName(const Text& vNewValue) override {
+        set("PublicKeyAlgoParamName", vNewValue);
+    }
     const Text& PublicKeyAlgoValue() const override { return property("PublicKeyAlgoValue"); }
-    void PublicKeyAlgoValue(const Text& vNewValue) override { set("PublicKeyAlgoValue", vNewValue); }
+    void PublicKeyAlgoValue(const Text& vNewValue) override {
+        set("PublicKeyAlgoValue", vNewValue);
+    }
     const Text& EncryptionAlgo() const override { return property("EncryptionAlgo"); }
     void EncryptionAlgo(const Text& vNewValue) override { set("EncryptionAlgo", vNewValue); }
     const Text& PinParamName() const override { return property("PinParamName"); }

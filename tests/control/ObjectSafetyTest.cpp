@@ -10,7 +10,9 @@ constexpr std::uint32_t kUntouched = 0xDEADBEEF;
 constexpr std::int32_t kOk = ObjectSafety::S_Ok;
 constexpr std::int32_t kFail = Failure::E_Fail;
 
-Guid iid(TextView text) { return *Guid::fromText(text); }
+Guid iid(TextView text) {
+    return *Guid::fromText(text);
+}
 
 const Guid kDispatch = iid(u"{00020400-0000-0000-C000-000000000046}");
 const Guid kPersistStorage = iid(u"{0000010A-0000-0000-C000-000000000046}");
@@ -27,7 +29,8 @@ protected:
     };
     Options get(const Guid* riid) const {
         Options options{0, 0, kUntouched};
-        options.status = control.GetInterfaceSafetyOptions(riid, &options.supported, &options.enabled);
+        options.status =
+            control.GetInterfaceSafetyOptions(riid, &options.supported, &options.enabled);
         return options;
     }
     VotingX control{environment(), fakes()};

@@ -12,16 +12,25 @@ using Journal = std::vector<std::string>;
 
 class VotingXTest : public testing::ControlFixture {};
 
-const Journal kDefaultsOfPlatform1 = {
-    "ParamSeparator@1",       "AttribSeparator@1",        "PromotorResSeparator@1",
-    "NVoteBullSeparator@1",   "NVoteBTupleSeparator@1",   "PublicKeyParamName@1",
-    "PublicKeyAlgoParamName@1", "PinParamName@1",         "TokenParamName@1",
-    "VoteParamName@1",        "EncryptionAlgo@1",         "PromotorUrl@1",
-    "SmvURl@1"};
+Journal defaultsOfPlatform1() {
+    return {"ParamSeparator@1",
+            "AttribSeparator@1",
+            "PromotorResSeparator@1",
+            "NVoteBullSeparator@1",
+            "NVoteBTupleSeparator@1",
+            "PublicKeyParamName@1",
+            "PublicKeyAlgoParamName@1",
+            "PinParamName@1",
+            "TokenParamName@1",
+            "VoteParamName@1",
+            "EncryptionAlgo@1",
+            "PromotorUrl@1",
+            "SmvURl@1"};
+}
 
 TEST_F(VotingXTest, CreationConfiguresThirteenPropertiesInOrderAndRemovesNothing) {
     const VotingX control(environment(), fakes());
-    EXPECT_EQ(script->journal, kDefaultsOfPlatform1);
+    EXPECT_EQ(script->journal, defaultsOfPlatform1());
 }
 
 TEST_F(VotingXTest, EachLaterResetRemovesTheOldCertificateOnceThenReplacesThePlatform) {
@@ -59,7 +68,8 @@ TEST_F(VotingXTest, DefaultUrlsAreTheProductionEndpoints) {
     Environment env;
     env.messageBox = boxes;
     const VotingX control(env);
-    EXPECT_EQ(control.platform().PromotorUrl(), u"https://vote.ardenax.example/promotor/obtaintoken");
+    EXPECT_EQ(control.platform().PromotorUrl(),
+              u"https://vote.ardenax.example/promotor/obtaintoken");
     EXPECT_EQ(control.platform().SmvURl(), u"https://vote.ardenax.example/smv/votesetter");
 }
 
@@ -110,7 +120,9 @@ struct Forwarded {
     std::function<Variant(VotingX&)> call;
 };
 
-void PrintTo(const Forwarded& forwarded, std::ostream* os) { *os << forwarded.platformMethod; }
+void PrintTo(const Forwarded& forwarded, std::ostream* os) {
+    *os << forwarded.platformMethod;
+}
 
 class ForwardingFailure : public VotingXTest, public ::testing::WithParamInterface<Forwarded> {};
 
@@ -130,16 +142,18 @@ INSTANTIATE_TEST_SUITE_P(
         Forwarded{"obtainToken", u"Erro ao obter token [plataforma]: ", u"ERROR_obtainToken",
                   [](VotingX& x) { return Variant(x.obtainToken(u"")); }},
         Forwarded{"getCurrentToken", u"Erro ao obter o token atual [plataforma]: ",
-                  u"ERROR_getCurrentToken", [](VotingX& x) { return Variant(x.getCurrentToken()); }},
+                  u"ERROR_getCurrentToken",
+                  [](VotingX& x) { return Variant(x.getCurrentToken()); }},
         Forwarded{"setChoice", u"Erro ao definir a escolha[plataforma]: ", u"ERROR_setChoice",
                   [](VotingX& x) { return Variant(x.setChoice(u"a", u"b", u"c")); }},
         Forwarded{"getConfirmationText", u"Erro ao obter texto da confirmação[plataforma]: ",
                   u"ERROR_getConfirmationText",
                   [](VotingX& x) { return Variant(x.getConfirmationText()); }},
         Forwarded{"createPINHash", u"Erro ao criar o hash do pin [plataforma]: ",
-                  u"ERROR_createPINHash", [](VotingX& x) { return Variant(x.createPINHash(u"1")); }},
-        Forwarded{"setPINHash", u"Erro ao definir o hash do pin [plataforma]: ", u"ERROR_setPINHash",
-                  [](VotingX& x) { return x.setPINHash(u"1"); }},
+                  u"ERROR_createPINHash",
+                  [](VotingX& x) { return Variant(x.createPINHash(u"1")); }},
+        Forwarded{"setPINHash", u"Erro ao definir o hash do pin [plataforma]: ",
+                  u"ERROR_setPINHash", [](VotingX& x) { return x.setPINHash(u"1"); }},
         Forwarded{"getCurrentPINHash", u"Erro ao obter o hash do pin [plataforma]: ",
                   u"ERROR_getCurrentPINHash",
                   [](VotingX& x) { return Variant(x.getCurrentPINHash()); }}),

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "common/RecordingMessageBox.h"
 #include "platform/XMLP7VotingPlat.h"

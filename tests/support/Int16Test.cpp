@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "common/Failures.h"
 #include "support/Int16.h"
@@ -32,9 +32,8 @@ TEST(Int16, LoopVisitsBoundsInOrderAndStopsWhenAsked) {
 
 TEST(Int16, LoopRunningToItsEndAt32767Overflows) {
     int passes = 0;
-    EXPECT_EQ(failureNumber([&] {
-                  forEachInt16(32766, 32767, [&](std::int16_t) { return ++passes > 0; });
-              }),
+    EXPECT_EQ(failureNumber(
+                  [&] { forEachInt16(32766, 32767, [&](std::int16_t) { return ++passes > 0; }); }),
               Failure::Overflow);
     EXPECT_EQ(passes, 2);
     // Leaving before the end does not touch the counter's limit.

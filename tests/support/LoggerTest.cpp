@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <iterator>
+
+#include <gtest/gtest.h>
 
 #include "common/Failures.h"
 #include "common/TempDir.h"

@@ -15,8 +15,7 @@ TEST(Split, KeepsEmptyPiecesAndHasNoLimit) {
     EXPECT_EQ(split(u"a=1###b=2", u"###", LetterCase::Exact), (Pieces{u"a=1", u"b=2"}));
     EXPECT_EQ(split(u"a###", u"###", LetterCase::Exact), (Pieces{u"a", u""}));
     EXPECT_EQ(split(u"###", u"###", LetterCase::Exact), (Pieces{u"", u""}));
-    EXPECT_EQ(split(u"a,b,c,d,e", u",", LetterCase::Exact),
-              (Pieces{u"a", u"b", u"c", u"d", u"e"}));
+    EXPECT_EQ(split(u"a,b,c,d,e", u",", LetterCase::Exact), (Pieces{u"a", u"b", u"c", u"d", u"e"}));
     EXPECT_EQ(split(u"abc", u";", LetterCase::Exact), (Pieces{u"abc"}));
 }
 

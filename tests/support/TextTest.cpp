@@ -12,10 +12,12 @@ TEST(Utf8, RoundTripsAcrossPlanes) {
 }
 
 TEST(Utf8, MalformedInputBecomesReplacementCharacters) {
-    EXPECT_EQ(fromUtf8("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(fromUtf8("\xC0\xAF"), u"\uFFFD");           // overlong "/"
-    EXPECT_EQ(fromUtf8("\xED\xA0\x80"), u"\uFFFD");       // encoded surrogate
-    EXPECT_EQ(fromUtf8("\xE2\x82"), u"\uFFFD");           // truncated sequence
+    EXPECT_EQ(fromUtf8("a\xFF"
+                       "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(fromUtf8("\xC0\xAF"), u"\uFFFD");                    // overlong "/"
+    EXPECT_EQ(fromUtf8("\xED\xA0\x80"), u"\uFFFD");                // encoded surrogate
+    EXPECT_EQ(fromUtf8("\xE2\x82"), u"\uFFFD");                    // truncated sequence
     EXPECT_EQ(toUtf8(Text(1, char16_t{0xD800})), "\xEF\xBF\xBD");  // lone surrogate
 }
 

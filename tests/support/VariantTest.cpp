@@ -18,7 +18,8 @@ TEST(Variant, ConvertsToTextAsTheRunTimeDoes) {
 }
 
 TEST(Variant, OnlyAnArrayConvertsToAnArray) {
-    EXPECT_EQ(Variant(Variant::TextArray{u"a", u""}).toTextArray(), (Variant::TextArray{u"a", u""}));
+    EXPECT_EQ(Variant(Variant::TextArray{u"a", u""}).toTextArray(),
+              (Variant::TextArray{u"a", u""}));
     EXPECT_EQ(Variant(Variant::TextArray{}).toTextArray(), Variant::TextArray{});
     EXPECT_EQ(failureNumber([] { Variant(u"").toTextArray(); }), Failure::TypeMismatch);
     EXPECT_EQ(failureNumber([] { Variant().toTextArray(); }), Failure::TypeMismatch);
