@@ -14,7 +14,8 @@ TEST(UrlCoder, EncodesReservedCharactersOverSingleBytes) {
     EXPECT_EQ(UrlCoder::URLEncode(u"é"), u"%E9");
     EXPECT_EQ(UrlCoder::URLEncode(u"€"), u"%80");
     EXPECT_EQ(UrlCoder::URLEncode(u"#,;!*@'\""), u"%23%2C%3B%21%2A%40%27%22");
-    EXPECT_EQ(UrlCoder::URLEncode(u"https://h/p?a=(1)&b={2}~$_-."), u"https://h/p?a=(1)&b={2}~$_-.");
+    EXPECT_EQ(UrlCoder::URLEncode(u"https://h/p?a=(1)&b={2}~$_-."),
+              u"https://h/p?a=(1)&b={2}~$_-.");
     EXPECT_EQ(UrlCoder::URLEncode(u""), u"");
 }
 

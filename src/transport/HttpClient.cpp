@@ -1,0 +1,50 @@
+#include "transport/HttpClient.h"
+
+#include <exception>
+#include <string>
+
+#include "support/Failure.h"
+#include "transport/ExtractBody.h"
+#include "transport/http/AnswerText.h"
+#include "transport/http/Exchange.h"
+
+namespace ardenax {
+namespace {
+
+Text errorText(long number, const Text& description) {
+    return u"ERROR_" + fromUtf8(std::to_string(number)) + u"_" + description;
+}
+
+}  // namespace
+
+HttpClient::HttpClient(const HttpSettings& settings) : session_(settings) {}
+
+Text HttpClient::Post(const ParamList& params, const Text& url) {
+    try {
+        const std::string target = toUtf8(url);
+        // A fresh request handle for every post, as a fresh browser would be.
+        http::Exchange exchange(session_);
+        // Only the page's loading matters here, not what it says: the form is
+        // posted whatever status the server gave it.
+        exchange.get(target);
+
+        http::FormFields fields;
+        fields.reserve(params.size());
+        for (const PARAM& param : params) {
+            fields.emplace_back(toUtf8(param.crdName), toUtf8(param.crdValue));
+        }
+        const http::Response answer = exchange.postForm(target, fields);
+        // An error page is not the server's answer: taking its body would pass
+        // a refused submission off as an accepted one.
+        if (answer.status >= 400) {
+            return errorText(answer.status, http::answerText(answer.reason, {}));
+        }
+        return ExtractBody(http::answerText(answer.body, answer.contentType));
+    } catch (const Failure& failure) {
+        return errorText(failure.number(), failure.description());
+    } catch (const std::exception& failure) {
+        return errorText(Failure::E_Fail, fromUtf8(failure.what()));
+    }
+}
+
+}  // namespace ardenax

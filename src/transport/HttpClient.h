@@ -1,0 +1,27 @@
+#pragma once
+
+#include "support/Environment.h"
+#include "support/Text.h"
+#include "transport/PARAM.h"
+#include "transport/http/Session.h"
+
+namespace ardenax {
+
+// The system's road to its servers: posts a list of fields as an HTML form
+// would be posted from the server's own page, and gives back the answer
+// page's body text. One client is one browser profile: its cookies live as
+// long as the client, in memory only. Creating a client touches no network.
+class HttpClient {
+public:
+    explicit HttpClient(const HttpSettings& settings);
+
+    // A GET of `url` (its answer is not used), then a POST of `params` to it.
+    // Never throws: the exchange's failure, an HTTP error status included,
+    // is the result "ERROR_" + number + "_" + description.
+    Text Post(const ParamList& params, const Text& url);
+
+private:
+    http::Session session_;
+};
+
+}  // namespace ardenax
