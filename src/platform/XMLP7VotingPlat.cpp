@@ -4,7 +4,10 @@
 
 #include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
+#include "platform/BallotCount.h"
 #include "support/Failure.h"
+#include "support/Int16.h"
+#include "support/Split.h"
 
 namespace ardenax {
 namespace {
@@ -23,7 +26,8 @@ Text removeCrLf(Text text) {
 
 }  // namespace
 
-XMLP7VotingPlat::XMLP7VotingPlat(Environment environment) : environment_(std::move(environment)) {}
+XMLP7VotingPlat::XMLP7VotingPlat(Environment environment)
+    : environment_(std::move(environment)), objClient_(environment_.http) {}
 
 Text XMLP7VotingPlat::obtainToken(const Text& /*credentials*/) {
     throw notSupported();
@@ -33,9 +37,71 @@ Text XMLP7VotingPlat::getCurrentToken() {
     return strToken_;
 }
 
-Text XMLP7VotingPlat::setChoice(const Text& /*cardId*/, const Text& /*cardDesc*/,
-                                const Text& /*Choices*/) {
-    throw notSupported();
+Text XMLP7VotingPlat::setChoice(const Text& cardId, const Text& cardDesc, const Text& Choices) {
+    try {
+        if (cardId.empty()) {
+            return u"ERROR51";
+        }
+        if (cardDesc.empty()) {
+            return u"ERROR52";
+        }
+        return recordChoices(cardId, cardDesc, splitChoices(Choices)) ? u"OK"
+                                                                      : u"ERROR setting choices";
+    } catch (const Failure&) {
+        return u"";
+    }
+}
+
+std::vector<Text> XMLP7VotingPlat::splitChoices(const Text& Choices) const {
+    return split(Choices, ParamSeparator_, LetterCase::Ignore);
+}
+
+// Records the card only when a descriptor of its name has room for every
+// choice: a refused card keeps its earlier description and choices, so the
+// confirmation never lists a description without choices.
+bool XMLP7VotingPlat::recordChoices(const Text& cardId, const Text& cardDesc,
+                                    std::vector<Text> choices) {
+    const std::int16_t count = toInt16(static_cast<std::int64_t>(choices.size()));
+    if (!arrBulls_) {
+        throw Failure::standard(Failure::SubscriptOutOfRange);
+    }
+    const BallotList& bulls = *arrBulls_;
+    bool recorded = false;
+    forEachInt16(0, static_cast<std::int64_t>(bulls.size()) - 1, [&](std::int16_t i) {
+        const NVOTESBULL& bull = bulls[static_cast<std::size_t>(i)];
+        if (bull.strBullName != cardId || count > bull.intBullOptions) {
+            return true;
+        }
+        choices.resize(static_cast<std::size_t>(bull.intBullOptions));
+        mapCardDesc_.putPair(cardId, cardDesc);
+        mapCardChoices_.putPair(cardId, std::move(choices));
+        recorded = true;
+        return false;
+    });
+    return recorded;
+}
+
+BallotList XMLP7VotingPlat::getNVOTEBULL(const Text& strVoteBull) const {
+    try {
+        if (strVoteBull.empty()) {
+            throw Failure(Failure::NoBullOptions, u"No bull options number received!");
+        }
+        const auto pieces = split(strVoteBull, NVoteBullSeparator(), LetterCase::Ignore);
+        BallotList result(pieces.size());
+        forEachInt16(0, static_cast<std::int64_t>(pieces.size()) - 1, [&](std::int16_t i) {
+            const auto index = static_cast<std::size_t>(i);
+            const auto parts = split(pieces[index], NVoteBTupleSeparator(), LetterCase::Ignore);
+            if (parts.size() < 2) {
+                throw Failure::standard(Failure::SubscriptOutOfRange);
+            }
+            result[index] = {u"BOT_" + parts[0], parseBallotCount(parts[1])};
+            return true;
+        });
+        return result;
+    } catch (const Failure& failure) {
+        throw Failure(failure.number(), failure.description() + u"\r\nBulletin Opts Number",
+                      failure.source());
+    }
 }
 
 Variant XMLP7VotingPlat::getConfirmationText() {

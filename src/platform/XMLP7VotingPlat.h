@@ -1,7 +1,12 @@
 #pragma once
 
+#include <optional>
+
+#include "platform/NVOTESBULL.h"
 #include "platform/VotingPlatform.h"
 #include "support/Environment.h"
+#include "support/StringVariantMap.h"
+#include "transport/HttpClient.h"
 
 namespace ardenax {
 
@@ -53,10 +58,16 @@ public:
 
     void removeCertificate() override;
 
+    // Parses the ballot descriptors of the Promotor's answer ("A,3##B,1").
+    BallotList getNVOTEBULL(const Text& strVoteBull) const;
+
 private:
     Text hashPin(const Text& pin) const;
+    std::vector<Text> splitChoices(const Text& Choices) const;
+    bool recordChoices(const Text& cardId, const Text& cardDesc, std::vector<Text> choices);
 
     Environment environment_;
+    HttpClient objClient_;
     Text ParamSeparator_;
     Text AttribSeparator_;
     Text PromotorResSeparator_;
@@ -72,7 +83,10 @@ private:
     Text TokenParamName_;
     Text VoteParamName_;
     Text strToken_;
+    StringVariantMap mapCardDesc_;
+    StringVariantMap mapCardChoices_;
     Text strPinHash_;
+    std::optional<BallotList> arrBulls_;
 };
 
 }  // namespace ardenax

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "support/Text.h"
+#include "vote/Vote.h"
+
+namespace ardenax {
+
+// Writes a vote as the XML document the SMV opens. Values are escaped so that
+// the document stays well-formed ISO-8859-1 whatever the voter typed.
+class XmlVoteManager {
+public:
+    // The document, or "ERROR55" when a card's identifier is blank. A vote
+    // whose card list, or a card whose choice list, was never set raises
+    // "Subscript out of range" (9).
+    static Text Store(const Vote& vot);
+
+    // The escaped form of one value: markup characters as entity references,
+    // characters outside ISO-8859-1 as numeric references, characters XML
+    // does not allow at all as '?'.
+    static Text escape(TextView value);
+};
+
+}  // namespace ardenax

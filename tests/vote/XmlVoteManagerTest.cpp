@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "common/Failures.h"
+#include "vote/XmlVoteManager.h"
+
+namespace ardenax {
+namespace {
+
+std::shared_ptr<VotingCards> card(const Text& id, std::vector<Text> choices) {
+    auto made = std::make_shared<VotingCards>();
+    made->Id(id);
+    made->setChoices(std::move(choices));
+    return made;
+}
+
+Vote vote(Vote::CardList cards, const Text& random = u"R", const Text& potency = u"1") {
+    Vote made;
+    made.VotingCards(cards);
+    made.Random(random);
+    made.Potency(potency);
+    return made;
+}
+
+constexpr TextView kHead =
+    u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Vote version=\"1.0\">\r\n";
+
+TEST(XmlVoteManager, WritesTheWorkedExampleByteForByte) {
+    const auto cards = std::vector{card(u"BOT_1", {u"2", u""}), card(u"BOT_2", {u"4"})};
+    EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
+              u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+              u"<Vote version=\"1.0\">\r\n"
+              u"<VotingCards id=\"BOT_1\"><Choice>2</Choice></VotingCards>\r\n"
+              u"<VotingCards id=\"BOT_1\"><Choice></Choice></VotingCards>\r\n"
+              u"<VotingCards id=\"BOT_2\"><Choice>4</Choice></VotingCards>\r\n"
+              u"<Random>R</Random>\r\n"
+              u"<Potency>1</Potency>\r\n"
+              u"</Vote>");
+}
+
+TEST(XmlVoteManager, NullEntriesAndEmptyChoiceListsWriteNoCardLines) {
+    const auto cards = std::vector{std::shared_ptr<VotingCards>{}, card(u"BOT_1", {})};
+    EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
+              Text(kHead) + u"<Random>R</Random>\r\n<Potency>1</Potency>\r\n</Vote>");
+}
+
+TEST(XmlVoteManager, KeepsIdentifiersAndChoicesUntrimmed) {
+    const auto cards = std::vector{card(u" 7 ", {u"  "}), card(u"\t", {u"x"})};
+    EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
+              Text(kHead) + u"<VotingCards id=\" 7 \"><Choice>  </Choice></VotingCards>\r\n" +
+                  u"<VotingCards id=\"\t\"><Choice>x</Choice></VotingCards>\r\n" +
+                  u"<Random>R</Random>\r\n<Potency>1</Potency>\r\n</Vote>");
+}
+
+TEST(XmlVoteManager, BlankIdentifierAnywhereGivesError55) {
+    const auto good = card(u"BOT_1", {u"a"});
+    const auto blank = card(u" ", {u"b"});
+    const auto empty = card(u"", {u"a"});
+    for (const auto& cards :
+         {std::vector{good, blank}, std::vector{blank, good}, std::vector{empty}}) {
+        EXPECT_EQ(XmlVoteManager::Store(vote(cards)), u"ERROR55");
+    }
+}
+
+TEST(XmlVoteManager, AbsentListsCannotBeWritten) {
+    EXPECT_EQ(testing::failureNumber([] { XmlVoteManager::Store(Vote()); }),
+              Failure::SubscriptOutOfRange);
+    auto noChoices = std::make_shared<VotingCards>();
+    noChoices->Id(u"BOT_1");
+    EXPECT_EQ(testing::failureNumber([&] { XmlVoteManager::Store(vote(std::vector{noChoices})); }),
+              Failure::SubscriptOutOfRange);
+}
+
+TEST(XmlVoteManager, EscapesMarkupSoAChoiceCannotInjectElements) {
+    const auto cards = std::vector{
+        card(u"BOT_\"A\"",
+             {u"x</Choice></VotingCards><VotingCards id=\"BOT_B\"><Choice>y", u"Tom & Jerry > 1"})};
+    EXPECT_EQ(XmlVoteManager::Store(vote(cards, u"<r>", u"&")),
+              Text(kHead) +
+                  u"<VotingCards id=\"BOT_&quot;A&quot;\"><Choice>x&lt;/Choice&gt;&lt;/"
+                  u"VotingCards&gt;&lt;VotingCards id=&quot;BOT_B&quot;&gt;&lt;Choice&gt;y"
+                  u"</Choice></VotingCards>\r\n"
+                  u"<VotingCards id=\"BOT_&quot;A&quot;\"><Choice>Tom &amp; Jerry &gt; 1"
+                  u"</Choice></VotingCards>\r\n"
+                  u"<Random>&lt;r&gt;</Random>\r\n<Potency>&amp;</Potency>\r\n</Vote>");
+}
+
+TEST(XmlVoteManager, KeepsLatin1AndReferencesEverythingElse) {
+    EXPECT_EQ(XmlVoteManager::escape(u"João ÿ\u00A0"), u"João ÿ\u00A0");
+    EXPECT_EQ(XmlVoteManager::escape(u"€ Ā \u007F \u0080"), u"&#8364; &#256; &#127; &#128;");
+    EXPECT_EQ(XmlVoteManager::escape(u"😀"), u"&#128512;");
+    EXPECT_EQ(XmlVoteManager::escape(u"a\tb\r\nc"), u"a\tb\r\nc");
+}
+
+TEST(XmlVoteManager, CharactersXmlForbidsBecomeQuestionMarks) {
+    EXPECT_EQ(XmlVoteManager::escape(Text(u"a") + char16_t{0x01} + u"b" + char16_t{0x1F}), u"a?b?");
+    EXPECT_EQ(XmlVoteManager::escape(Text(1, char16_t{0xD800}) + u"x"), u"?x");
+    EXPECT_EQ(XmlVoteManager::escape(Text(1, char16_t{0xDC00})), u"?");
+    EXPECT_EQ(XmlVoteManager::escape(Text(1, char16_t{0xFFFE})), u"?");
+}
+
+TEST(XmlVoteManager, EscapedDocumentsAreSingleByteText) {
+    const auto cards = std::vector{card(u"BOT_€", {u"Ωmega 😀", u"naïve"})};
+    const Text xml = XmlVoteManager::Store(vote(cards));
+    for (const char16_t c : xml) {
+        EXPECT_TRUE(c < 0x7F || (c >= 0xA0 && c <= 0xFF)) << static_cast<int>(c);
+    }
+}
+
+}  // namespace
+}  // namespace ardenax
