@@ -1,0 +1,149 @@
+#include "HostSession.h"
+
+#include <vector>
+
+#include "control/DispatchTable.h"
+
+namespace ardenax::host {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
+constexpr TextView kSource = u"ardenax-host";
+
+Failure badRequest(const std::string& why) {
+    return {kInvalidArgument, fromUtf8(why), Text(kSource)};
+}
+
+json errorReply(const json& id, const Failure& failure) {
+    return {{"id", id},
+            {"error",
+             {{"number", failure.number()},
+              {"description", toUtf8(failure.description())},
+              {"source", toUtf8(failure.source())}}}};
+}
+
+std::string dump(const json& message) {
+    return message.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+const DispatchTable::Method& methodOf(const json& request) {
+    if (const auto method = request.find("method"); method != request.end()) {
+        if (!method->is_string()) {
+            throw badRequest("\"method\" must be a text");
+        }
+        return DispatchTable::find(fromUtf8(method->get<std::string>()));
+    }
+    const auto& dispid = request.at("dispid");
+    if (!dispid.is_number_integer()) {
+        throw badRequest("\"dispid\" must be a whole number");
+    }
+    return DispatchTable::find(dispid.get<std::int32_t>());
+}
+
+std::vector<Text> argumentsOf(const json& request) {
+    std::vector<Text> args;
+    const auto found = request.find("args");
+    if (found == request.end()) {
+        return args;
+    }
+    if (!found->is_array()) {
+        throw badRequest("\"args\" must be a list of texts");
+    }
+    for (const auto& arg : *found) {
+        if (!arg.is_string()) {
+            throw Failure(Failure::DispTypeMismatch, u"Every argument must be a text",
+                          Text(kSource));
+        }
+        args.push_back(fromUtf8(arg.get<std::string>()));
+    }
+    return args;
+}
+
+}  // namespace
+
+class HostSession::ChannelMessageBox final : public MessageBox {
+public:
+    explicit ChannelMessageBox(HostSession& session) : session_(session) {}
+    void show(const Text& text) override { session_.showMessageBox(text); }
+
+private:
+    HostSession& session_;
+};
+
+HostSession::HostSession(Channel& channel, Options options)
+    : channel_(channel), options_(options) {}
+
+std::shared_ptr<MessageBox> HostSession::messageBox() {
+    return std::make_shared<ChannelMessageBox>(*this);
+}
+
+int HostSession::run(VotingX& control) {
+    try {
+        while (const auto message = channel_.read()) {
+            handle(control, *message);
+        }
+        return 0;
+    } catch (const FramingError& error) {
+        replyError(nullptr, badRequest(error.description));
+        return 1;
+    }
+}
+
+void HostSession::handle(VotingX& control, const std::string& message) {
+    const json request = json::parse(message, nullptr, false);
+    if (request.is_discarded() || !request.is_object()) {
+        replyError(nullptr, badRequest("A request must be one JSON object"));
+        return;
+    }
+    if (!request.contains("id") || (!request.contains("method") && !request.contains("dispid"))) {
+        replyError(nullptr, badRequest("A request needs an \"id\" and a \"method\" or \"dispid\""));
+        return;
+    }
+    const json& id = request.at("id");
+    try {
+        const auto& method = methodOf(request);
+        const auto args = argumentsOf(request);
+        currentId_ = id;
+        const Variant result = DispatchTable::invoke(control, method, args);
+        reply({{"id", id}, {"result", toUtf8(result.toText())}});
+    } catch (const Failure& failure) {
+        replyError(id, failure);
+    }
+}
+
+void HostSession::showMessageBox(const Text& text) {
+    reply({{"id", currentId_},
+           {"messageBox", {{"caption", toUtf8(MessageBox::Caption)}, {"text", toUtf8(text)}}}});
+    if (options_.autoCloseMessageBoxes) {
+        return;
+    }
+    // The box is modal: nothing else runs until the caller closes it. At the
+    // end of input nobody is left to close it, so the call goes on.
+    while (const auto message = channel_.read()) {
+        const json answer = json::parse(*message, nullptr, false);
+        if (answer.is_object() && answer.value("id", json()) == currentId_ &&
+            answer.value("messageBoxClosed", false)) {
+            return;
+        }
+        const json id = answer.is_object() ? answer.value("id", json()) : json();
+        replyError(id, badRequest("A message box is open; close it before anything else"));
+    }
+}
+
+void HostSession::reply(const json& message) {
+    std::string text = dump(message);
+    if (text.size() > channel_.maxOutgoing()) {
+        const Failure tooLarge = badRequest("The reply of " + std::to_string(text.size()) +
+                                            " bytes is too large to be sent");
+        text = dump(errorReply(message.value("id", json()), tooLarge));
+    }
+    channel_.write(text);
+}
+
+void HostSession::replyError(const json& id, const Failure& failure) {
+    reply(errorReply(id, failure));
+}
+
+}  // namespace ardenax::host

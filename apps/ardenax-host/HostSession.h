@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "Channel.h"
+#include "control/VotingX.h"
+#include "support/Failure.h"
+#include "support/MessageBox.h"
+
+namespace ardenax::host {
+
+// Serves one control over a channel: one request at a time, replies in
+// order, and message boxes as events the caller closes.
+//   request  {"id": any, "method": name | "dispid": number, "args": [texts]}
+//   reply    {"id": same, "result": text} | {"id": same, "error": {number, description, source}}
+//   event    {"id": the call's id, "messageBox": {"caption": "ArdenaX", "text": text}}
+//   answer   {"id": the call's id, "messageBoxClosed": true}
+class HostSession {
+public:
+    struct Options {
+        // Send each box and go on at once instead of waiting for it to be closed.
+        bool autoCloseMessageBoxes = false;
+    };
+
+    HostSession(Channel& channel, Options options);
+
+    // The box to give the control's environment; it speaks through this session.
+    std::shared_ptr<MessageBox> messageBox();
+
+    // Serves requests until the input ends (0) or breaks its framing (1).
+    int run(VotingX& control);
+
+private:
+    class ChannelMessageBox;
+
+    void handle(VotingX& control, const std::string& message);
+    void showMessageBox(const Text& text);
+    void reply(const nlohmann::json& message);
+    void replyError(const nlohmann::json& id, const Failure& failure);
+
+    Channel& channel_;
+    Options options_;
+    // The id of the call under way, for its message boxes.
+    nlohmann::json currentId_;
+};
+
+}  // namespace ardenax::host

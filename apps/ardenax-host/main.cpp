@@ -1,0 +1,99 @@
+// ardenax-host: one VotingX per process, driven by JSON messages on
+// stdin/stdout, as browser native messaging (default) or JSON lines (--jsonl).
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "HostSession.h"
+#include "JsonLinesChannel.h"
+#include "NativeMessagingChannel.h"
+#include "common/Settings.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    R"(usage: ardenax-host [--jsonl] [--auto-close-message-boxes] [settings]
+
+Serves the nine methods of one ArdenaX control on stdin/stdout.
+Without --jsonl it speaks browser native messaging (32-bit little-endian
+length, then UTF-8 JSON); with it, one JSON object per line.
+
+  --jsonl                      one JSON object per line
+  --auto-close-message-boxes   send message boxes without waiting for them to be closed
+  --promotor-url URL           token endpoint            (ARDENAX_PROMOTOR_URL)
+  --smv-url URL                vote endpoint             (ARDENAX_SMV_URL)
+  --store-dir DIR              certificate store root    (ARDENAX_STORE_DIR)
+  --ca-file FILE               extra CA certificates     (ARDENAX_CA_FILE)
+  --documents-dir DIR          documents folder          (ARDENAX_DOCUMENTS_DIR)
+  --connect-timeout-s N        connect timeout, seconds  (ARDENAX_CONNECT_TIMEOUT_S)
+  --timeout-s N                request timeout, seconds  (ARDENAX_TIMEOUT_S)
+  --help, --version
+Arguments a browser adds (the caller's origin, --parent-window=N) are ignored.
+)";
+
+struct Command {
+    bool jsonLines = false;
+    ardenax::host::HostSession::Options options;
+};
+
+// Reads the command line into `command` and `settings`; returns an exit code
+// when the program should end at once.
+std::optional<int> parse(const std::vector<std::string>& args, Command& command,
+                         ardenax::app::Settings& settings) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << ardenax::toUtf8(ardenax::VotingX::Version) << '\n';
+            return 0;
+        }
+        if (arg == "--jsonl") {
+            command.jsonLines = true;
+        } else if (arg == "--auto-close-message-boxes") {
+            command.options.autoCloseMessageBoxes = true;
+        } else if (arg.starts_with("--parent-window=") || !arg.starts_with("--")) {
+            continue;  // added by browsers
+        } else {
+            const auto equals = arg.find('=');
+            const std::string name =
+                arg.substr(2, equals == std::string::npos ? arg.npos : equals - 2);
+            std::string value;
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            }
+            if (!settings.set(name, value)) {
+                std::cerr << "ardenax-host: unknown option " << arg << "\n" << kUsage;
+                return 2;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace ardenax;
+    try {
+        Command command;
+        auto settings = app::Settings::fromProcess();
+        if (const auto exit = parse({argv + 1, argv + argc}, command, settings)) {
+            return *exit;
+        }
+        host::JsonLinesChannel lines(std::cin, std::cout);
+        host::NativeMessagingChannel native(std::cin, std::cout);
+        host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
+        host::HostSession session(channel, command.options);
+        VotingX control(settings.environment(session.messageBox()));
+        return session.run(control);
+    } catch (const Failure& failure) {
+        std::cerr << "ardenax-host: " << failure.number() << " " << toUtf8(failure.description())
+                  << " (" << toUtf8(failure.source()) << ")\n";
+        return 1;
+    }
+}

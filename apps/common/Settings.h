@@ -1,0 +1,45 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/Environment.h"
+
+namespace ardenax::app {
+
+// The settings hosts share: ARDENAX_* environment variables, overridden by
+// command-line flags of the same names (--promotor-url ...).
+class Settings {
+public:
+    using Variables = std::map<std::string, std::string>;
+
+    // The names of the settings, as flags without the leading "--".
+    static const std::vector<std::string>& flagNames();
+
+    // Takes the ARDENAX_* values from `variables` (and HOME / XDG_* for the
+    // default folders).
+    explicit Settings(Variables variables);
+    static Settings fromProcess();
+
+    // Applies a "--name=value" or "--name value" flag; false when `name` is
+    // not a setting. Raises a failure for a bad value.
+    bool set(const std::string& name, const std::string& value);
+
+    // The environment for a control, with `messageBox` as its box.
+    Environment environment(std::shared_ptr<MessageBox> messageBox) const;
+
+private:
+    // A flag's value, else its ARDENAX_* variable's, else "".
+    std::string value(const std::string& flag) const;
+    std::string variable(const std::string& name) const;
+    // A user folder from its XDG variable, else below HOME.
+    std::filesystem::path userFolder(const std::string& xdgVariable,
+                                     const std::filesystem::path& belowHome) const;
+
+    Variables variables_;
+    std::map<std::string, std::string> flags_;
+};
+
+}  // namespace ardenax::app

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "common/Failures.h"
+#include "common/Settings.h"
+
+namespace ardenax::app {
+namespace {
+
+TEST(Settings, DefaultsFollowTheUserFolders) {
+    const Settings settings(Settings::Variables{{"HOME", "/home/v"}});
+    const auto env = settings.environment(nullptr);
+    EXPECT_EQ(env.storeRoot, "/home/v/.local/share/ardenax/stores");
+    EXPECT_EQ(env.documentsDir, "/home/v/Documents");
+    EXPECT_EQ(env.promotorUrl, u"https://vote.ardenax.example/promotor/obtaintoken");
+    EXPECT_EQ(env.http.totalTimeout, std::chrono::seconds(120));
+
+    const Settings xdg(
+        {{"HOME", "/home/v"}, {"XDG_DATA_HOME", "/d"}, {"XDG_DOCUMENTS_DIR", "/docs"}});
+    EXPECT_EQ(xdg.environment(nullptr).storeRoot, "/d/ardenax/stores");
+    EXPECT_EQ(xdg.environment(nullptr).documentsDir, "/docs");
+}
+
+TEST(Settings, FlagsOverrideVariables) {
+    Settings settings(Settings::Variables{{"ARDENAX_SMV_URL", "https://env/smv"},
+                                          {"ARDENAX_PROMOTOR_URL", "https://env/p"},
+                                          {"ARDENAX_TIMEOUT_S", "7"},
+                                          {"ARDENAX_STORE_DIR", "/s"}});
+    EXPECT_TRUE(settings.set("promotor-url", "https://flag/p"));
+    EXPECT_TRUE(settings.set("connect-timeout-s", "3"));
+    EXPECT_FALSE(settings.set("colour", "red"));
+    const auto env = settings.environment(nullptr);
+    EXPECT_EQ(env.promotorUrl, u"https://flag/p");
+    EXPECT_EQ(env.smvUrl, u"https://env/smv");
+    EXPECT_EQ(env.http.totalTimeout, std::chrono::seconds(7));
+    EXPECT_EQ(env.http.connectTimeout, std::chrono::seconds(3));
+    EXPECT_EQ(env.storeRoot, "/s");
+}
+
+TEST(Settings, TimeoutsMustBePositiveWholeSeconds) {
+    Settings settings(Settings::Variables{});
+    for (const char* bad : {"0", "-1", "1.5", "x", ""}) {
+        EXPECT_NE(testing::failureNumber([&] { settings.set("timeout-s", bad); }), 0) << bad;
+    }
+    const Settings fromVariable(Settings::Variables{{"ARDENAX_CONNECT_TIMEOUT_S", "soon"}});
+    EXPECT_NE(testing::failureNumber([&] { fromVariable.environment(nullptr); }), 0);
+}
+
+}  // namespace
+}  // namespace ardenax::app
