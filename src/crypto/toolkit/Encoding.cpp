@@ -1,9 +1,9 @@
 #include "crypto/toolkit/Encoding.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cctype>
+
+#include <openssl/evp.h>
 
 #include "support/Failure.h"
 
@@ -27,7 +27,9 @@ bool isBase64Char(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/';
 }
 
-Failure invalid(TextView what) { return {Failure::InvalidProcedureCall, Text(what), u"Encoding"}; }
+Failure invalid(TextView what) {
+    return {Failure::InvalidProcedureCall, Text(what), u"Encoding"};
+}
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 #include "crypto/toolkit/OpenSslFailure.h"
 
-#include <openssl/err.h>
-
 #include <array>
+
+#include <openssl/err.h>
 
 namespace ardenax::toolkit {
 

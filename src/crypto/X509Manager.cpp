@@ -1,0 +1,65 @@
+#include "crypto/X509Manager.h"
+
+#include <string>
+
+#include "crypto/toolkit/CertificateStore.h"
+#include "support/Failure.h"
+
+namespace ardenax {
+
+X509Manager::X509Manager(const Environment& environment)
+    : messageBox_(environment.messageBox), storeRoot_(environment.storeRoot) {}
+
+Text X509Manager::GetCertificateEncoded() const {
+    if (!generatedCert_) {
+        return u"ERROR56";
+    }
+    return fromUtf8(generatedCert_->exportBase64());
+}
+
+Text X509Manager::GetPublicKeyEncoded() const {
+    return fromUtf8(requireCertificate().publicKeyEncodedBase64());
+}
+
+Text X509Manager::GetPublicKeyAlgorithm() const {
+    return requireCertificate().publicKeyAlgorithm();
+}
+
+std::shared_ptr<const toolkit::Certificate> X509Manager::GenerateCertificate() {
+    try {
+        const auto made = toolkit::Certificate::createSelfSigned(Subject);
+        toolkit::CertificateStore(storeRoot_, RequestStore, toolkit::StoreAccess::ReadWrite)
+            .add(made);
+        // Earlier certificates of the same subject may still be in the store;
+        // only the one just made carries this voter's new key.
+        const toolkit::CertificateStore store(storeRoot_, RequestStore,
+                                              toolkit::StoreAccess::ReadOnly);
+        const auto thumbprint = made.thumbprint();
+        for (const auto& found : store.findBySubject(SearchText)) {
+            if (found->thumbprint() == thumbprint) {
+                generatedCert_ = found;
+                return generatedCert_;
+            }
+        }
+        throw Failure(Failure::SubscriptOutOfRange,
+                      u"The new certificate was not found in the request store", u"X509Manager");
+    } catch (const Failure& failure) {
+        messageBox_->show(fromUtf8(std::to_string(failure.number())) + u"\r\n" +
+                          failure.description());
+        return nullptr;
+    }
+}
+
+void X509Manager::removeCertificate(const toolkit::Certificate& cert) {
+    toolkit::CertificateStore(storeRoot_, RemovalStore, toolkit::StoreAccess::ReadWrite)
+        .remove(cert);
+}
+
+const toolkit::Certificate& X509Manager::requireCertificate() const {
+    if (!generatedCert_) {
+        throw Failure(Failure::NoCertificate, u"No certificate", u"X509Manager");
+    }
+    return *generatedCert_;
+}
+
+}  // namespace ardenax

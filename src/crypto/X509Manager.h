@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "crypto/toolkit/Certificate.h"
+#include "support/Environment.h"
+#include "support/MessageBox.h"
+#include "support/Text.h"
+
+namespace ardenax {
+
+// Gives the voter a fresh key pair and self-signed certificate before each
+// token request, and takes the certificate out of the request store again when
+// the platform is reset.
+class X509Manager {
+public:
+    static constexpr TextView Subject = u"CN=ArdenaCert, O=TELMARQ, C=PT";
+    static constexpr TextView SearchText = u"ArdenaCert";
+    static constexpr TextView RequestStore = u"REQUEST";
+    static constexpr TextView RemovalStore = u"Request";
+
+    explicit X509Manager(const Environment& environment);
+
+    // The key pair is made by GenerateCertificate; this does nothing.
+    void GenerateKeyPair() {}
+    // Base64 of the certificate's DER encoding, or "ERROR56" without a certificate.
+    Text GetCertificateEncoded() const;
+    // Base64 of the certificate's encoded public key; raises 5091 without a certificate.
+    Text GetPublicKeyEncoded() const;
+    // The friendly name of the public key's algorithm ("RSA"); raises 5091
+    // without a certificate.
+    Text GetPublicKeyAlgorithm() const;
+    // Makes a new key pair and certificate, puts them in the request store and
+    // returns the certificate as found there again, private key attached. On
+    // failure the user is shown the error and the result is null.
+    std::shared_ptr<const toolkit::Certificate> GenerateCertificate();
+    // Deletes `cert`, its key included, from the request store. Failures are
+    // raised to the caller.
+    void removeCertificate(const toolkit::Certificate& cert);
+
+private:
+    const toolkit::Certificate& requireCertificate() const;
+
+    std::shared_ptr<MessageBox> messageBox_;
+    std::filesystem::path storeRoot_;
+    std::shared_ptr<const toolkit::Certificate> generatedCert_;
+};
+
+}  // namespace ardenax

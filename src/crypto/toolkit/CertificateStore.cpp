@@ -1,0 +1,249 @@
+#include "crypto/toolkit/CertificateStore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+#include "crypto/toolkit/Encoding.h"
+#include "crypto/toolkit/Random.h"
+#include "support/Failure.h"
+
+namespace ardenax::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr TextView Source = u"CertificateStore";
+constexpr std::size_t SequenceDigits = 20;
+constexpr std::string_view Extension = ".pem";
+// Far above any certificate with its key; a bigger file is not one of ours.
+constexpr std::uintmax_t MaxFileSize = 1U << 20U;
+
+Failure fileFailure(TextView what, const fs::path& path, int error) {
+    return {Failure::E_Fail,
+            Text(what) + fromUtf8(path.string()) + u": " +
+                fromUtf8(std::generic_category().message(error)),
+            Text(Source)};
+}
+
+Text folderName(TextView name) {
+    if (name.empty()) {
+        throw Failure(Failure::InvalidProcedureCall, u"Empty store name", Text(Source));
+    }
+    Text upper;
+    for (const char16_t c : name) {
+        const bool allowed = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                             (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
+        if (!allowed) {
+            throw Failure(Failure::InvalidProcedureCall, u"Invalid store name", Text(Source));
+        }
+        upper += (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    }
+    return upper;
+}
+
+void makeFolder(const fs::path& path) {
+    if (::mkdir(path.c_str(), S_IRWXU) == 0) {
+        return;
+    }
+    const int error = errno;
+    std::error_code ignored;
+    if (error == EEXIST && fs::is_directory(path, ignored)) {
+        return;
+    }
+    throw fileFailure(u"Cannot create the store folder ", path, error == EEXIST ? ENOTDIR : error);
+}
+
+std::string fileName(std::uint64_t sequence) {
+    std::string digits = std::to_string(sequence);
+    return std::string(SequenceDigits - digits.size(), '0') + digits + std::string(Extension);
+}
+
+// The sequence number of a store file's name; nullopt for any other name
+// (temporary files among them).
+std::optional<std::uint64_t> sequenceOf(const fs::path& path) {
+    const std::string name = path.filename().string();
+    if (name.size() != SequenceDigits + Extension.size() ||
+        name.compare(SequenceDigits, Extension.size(), Extension) != 0) {
+        return std::nullopt;
+    }
+    std::uint64_t sequence = 0;
+    const char* end = name.data() + SequenceDigits;
+    const auto [stop, error] = std::from_chars(name.data(), end, sequence);
+    if (error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return sequence;
+}
+
+// The store's files in sequence order.
+std::vector<std::pair<std::uint64_t, fs::path>> storeFiles(const fs::path& folder) {
+    std::vector<std::pair<std::uint64_t, fs::path>> files;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (const auto sequence = sequenceOf(it->path())) {
+            files.emplace_back(*sequence, it->path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::optional<Certificate> readCertificate(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > MaxFileSize || error) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    try {
+        return Certificate::fromStorageForm(content);
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
+}
+
+// A file descriptor, closed when it goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// A temporary file holding `content`, flushed to disk, removed when it goes.
+class TemporaryFile {
+public:
+    TemporaryFile(const fs::path& folder, std::string_view content)
+        : path_(folder / (".new-" + std::to_string(::getpid()) + "-" + toHex(randomBytes(8)))) {
+        const FileDescriptor file(
+            ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        if (file.get() < 0) {
+            throw fileFailure(u"Cannot create ", path_, errno);
+        }
+        created_ = true;
+        while (!content.empty()) {
+            const ssize_t written = ::write(file.get(), content.data(), content.size());
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                throw fileFailure(u"Cannot write ", path_, written < 0 ? errno : EIO);
+            }
+            content.remove_prefix(static_cast<std::size_t>(written));
+        }
+        // On disk before it gets its final name, so that name never shows a partial file.
+        if (::fsync(file.get()) != 0) {
+            throw fileFailure(u"Cannot write ", path_, errno);
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (created_) {
+            ::unlink(path_.c_str());
+        }
+    }
+
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+    bool created_ = false;
+};
+
+}  // namespace
+
+CertificateStore::CertificateStore(const fs::path& root, TextView name, StoreAccess access)
+    : folder_(root / toUtf8(folderName(name))), access_(access) {
+    if (access_ == StoreAccess::ReadWrite) {
+        std::error_code ignored;
+        // Only the store root and its stores are private; the folders above
+        // belong to the user's ordinary layout. A failure here shows in makeFolder.
+        fs::create_directories(root.parent_path(), ignored);
+        makeFolder(root);
+        makeFolder(folder_);
+    }
+}
+
+std::vector<std::shared_ptr<const Certificate>> CertificateStore::certificates() const {
+    std::vector<std::shared_ptr<const Certificate>> certificates;
+    for (const auto& [sequence, path] : storeFiles(folder_)) {
+        if (auto certificate = readCertificate(path)) {
+            certificates.push_back(std::make_shared<const Certificate>(std::move(*certificate)));
+        }
+    }
+    return certificates;
+}
+
+std::vector<std::shared_ptr<const Certificate>> CertificateStore::findBySubject(
+    TextView text) const {
+    auto matches = certificates();
+    std::erase_if(matches, [&](const auto& certificate) {
+        return certificate->subject().find(text) == Text::npos;
+    });
+    return matches;
+}
+
+void CertificateStore::add(const Certificate& certificate) {
+    requireWritable();
+    if (!certificate.hasPrivateKey()) {
+        throw Failure(Failure::InvalidProcedureCall, u"The certificate has no private key",
+                      Text(Source));
+    }
+    const TemporaryFile temporary(folder_, certificate.storageForm());
+    const auto files = storeFiles(folder_);
+    std::uint64_t sequence = files.empty() ? 1 : files.back().first + 1;
+    // link(2) refuses a name that exists, so of two writers that picked the
+    // same number one gets it and the other moves on to the next.
+    for (;; ++sequence) {
+        const fs::path target = folder_ / fileName(sequence);
+        if (::link(temporary.path().c_str(), target.c_str()) == 0) {
+            return;
+        }
+        if (errno != EEXIST) {
+            throw fileFailure(u"Cannot add the certificate as ", target, errno);
+        }
+    }
+}
+
+void CertificateStore::remove(const Certificate& certificate) {
+    requireWritable();
+    const Bytes der = certificate.der();
+    for (const auto& [sequence, path] : storeFiles(folder_)) {
+        const auto stored = readCertificate(path);
+        if (stored && stored->der() == der && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            throw fileFailure(u"Cannot remove ", path, errno);
+        }
+    }
+}
+
+void CertificateStore::requireWritable() const {
+    if (access_ != StoreAccess::ReadWrite) {
+        throw Failure(AccessDenied, u"The store is open read-only", Text(Source));
+    }
+}
+
+}  // namespace ardenax::toolkit
