@@ -42,11 +42,9 @@ std::unique_ptr<VotingPlatform> VotingX::makeXMLP7VotingPlat(const Environment& 
     return std::make_unique<XMLP7VotingPlat>(environment);
 }
 
-void VotingX::report(TextView prompt, std::int32_t number, const Text& description) const {
-    const auto numberText = std::to_string(number);
-    environment_.messageBox->show(Text(prompt) + u"\r\n" +
-                                  Text(numberText.begin(), numberText.end()) + u"\r\n" +
-                                  description);
+void VotingX::report(TextView prompt, const Failure& failure) const {
+    environment_.messageBox->show(Text(prompt) + u"\r\n" + failure.numberText() + u"\r\n" +
+                                  failure.description());
 }
 
 template <class Call>
@@ -54,9 +52,9 @@ auto VotingX::forward(TextView prompt, TextView errorResult, Call call) -> declt
     try {
         return call();
     } catch (const Failure& failure) {
-        report(prompt, failure.number(), failure.description());
+        report(prompt, failure);
     } catch (const std::exception& error) {
-        report(prompt, Failure::E_Fail, fromUtf8(error.what()));
+        report(prompt, Failure(Failure::E_Fail, fromUtf8(error.what())));
     }
     return Text(errorResult);
 }

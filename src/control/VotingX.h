@@ -6,6 +6,7 @@
 #include "control/ObjectSafety.h"
 #include "platform/VotingPlatform.h"
 #include "support/Environment.h"
+#include "support/Failure.h"
 #include "support/Text.h"
 #include "support/Variant.h"
 
@@ -49,7 +50,7 @@ private:
     template <class Call>
     auto forward(TextView prompt, TextView errorResult, Call call) -> decltype(call());
 
-    void report(TextView prompt, std::int32_t number, const Text& description) const;
+    void report(TextView prompt, const Failure& failure) const;
 
     Environment environment_;
     PlatformFactory makePlatform_;

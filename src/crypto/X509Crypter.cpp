@@ -49,8 +49,8 @@ void X509Crypter::LoadCertificate() {
 void X509Crypter::report(TextView operation, const Failure& failure) const {
     messageBox_->show(u"Ocorreu o erro " + Text(operation) + u".\r\n" +
                       u"Contacte a equipa de suporte!\r\n" + u"\r\n" + u"Codigo: " +
-                      fromUtf8(std::to_string(failure.number())) + u"\r\n" + u"Descricao: " +
-                      failure.description() + u"\r\n" + u"Origem: " + failure.source());
+                      failure.numberText() + u"\r\n" + u"Descricao: " + failure.description() +
+                      u"\r\n" + u"Origem: " + failure.source());
 }
 
 }  // namespace ardenax

@@ -44,8 +44,7 @@ std::shared_ptr<const toolkit::Certificate> X509Manager::GenerateCertificate() {
         throw Failure(Failure::SubscriptOutOfRange,
                       u"The new certificate was not found in the request store", u"X509Manager");
     } catch (const Failure& failure) {
-        messageBox_->show(fromUtf8(std::to_string(failure.number())) + u"\r\n" +
-                          failure.description());
+        messageBox_->show(failure.numberText() + u"\r\n" + failure.description());
         return nullptr;
     }
 }

@@ -2,19 +2,26 @@
 
 #include <utility>
 
+#include "crypto/X509Crypter.h"
+#include "crypto/X509Manager.h"
+#include "crypto/X509Signer.h"
 #include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
+#include "crypto/toolkit/Random.h"
 #include "platform/BallotCount.h"
 #include "support/Failure.h"
 #include "support/Int16.h"
 #include "support/Split.h"
+#include "vote/XmlVoteManager.h"
 
 namespace ardenax {
 namespace {
 
-// What the run-time raises for a member an object does not offer.
-Failure notSupported() {
-    return {438, u"Object doesn't support this property or method", u"XMLP7VotingPlat"};
+constexpr TextView kRetryLater = u"\r\nTente novamente dentro de alguns momentos.\r\n\r\n";
+
+Text failureMessage(TextView heading, const Failure& failure) {
+    return Text(heading) + Text(kRetryLater) + failure.numberText() + u"\r\n" +
+           failure.description();
 }
 
 Text removeCrLf(Text text) {
@@ -29,8 +36,60 @@ Text removeCrLf(Text text) {
 XMLP7VotingPlat::XMLP7VotingPlat(Environment environment)
     : environment_(std::move(environment)), objClient_(environment_.http) {}
 
-Text XMLP7VotingPlat::obtainToken(const Text& /*credentials*/) {
-    throw notSupported();
+Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
+    try {
+        X509Manager manager(environment_);
+        // Each request gets a key pair of its own; an earlier one stays in the
+        // store until the control's reset removes the current one.
+        objCert_ = manager.GenerateCertificate();
+        if (!objCert_) {
+            return u"ERROR57";
+        }
+        ParamList params = credentialParams(credentials);
+        params[0] = {PublicKeyParamName_, manager.GetCertificateEncoded()};
+        params[1] = {PublicKeyAlgoParamName_, manager.GetPublicKeyAlgorithm()};
+        const Text answer = objClient_.Post(params, PromotorUrl_);
+        return isErrorText(answer) ? answer : acceptPromotorAnswer(answer);
+    } catch (const Failure& failure) {
+        environment_.messageBox->show(
+            failureMessage(u"Ocorreu um erro ao obter a autorização para a votação!", failure));
+        return u"";
+    }
+}
+
+// Two places for the certificate and its algorithm, then one field per
+// credential pair ("name=value###name=value" with the default separators).
+ParamList XMLP7VotingPlat::credentialParams(const Text& credentials) const {
+    ParamList params(2);
+    const auto pairs = split(credentials, ParamSeparator_, LetterCase::Ignore);
+    forEachInt16(0, static_cast<std::int64_t>(pairs.size()) - 1, [&](std::int16_t i) {
+        const auto parts =
+            split(pairs[static_cast<std::size_t>(i)], AttribSeparator_, LetterCase::Ignore);
+        if (parts.size() < 2) {
+            throw Failure::standard(Failure::SubscriptOutOfRange);
+        }
+        params.push_back({parts[0], parts[1]});
+        return true;
+    });
+    return params;
+}
+
+// The answer is taken whole or not at all: the ballot descriptors are parsed
+// before anything is stored, so a malformed answer leaves the previous token,
+// potency, election certificate and cards in place.
+Text XMLP7VotingPlat::acceptPromotorAnswer(const Text& answer) {
+    const auto fields = split(answer, PromotorResSeparator_, LetterCase::Exact);
+    if (fields.size() != 6) {
+        return u"ERROR=01_01";
+    }
+    BallotList bulls = getNVOTEBULL(fields[5]);
+    strPromotorField1_ = fields[0];
+    strPromotorField2_ = fields[1];
+    strToken_ = fields[2];
+    strPotency_ = fields[3];
+    strEncryptionCert_ = fields[4];
+    arrBulls_ = std::move(bulls);
+    return strToken_;
 }
 
 Text XMLP7VotingPlat::getCurrentToken() {
@@ -105,7 +164,77 @@ BallotList XMLP7VotingPlat::getNVOTEBULL(const Text& strVoteBull) const {
 }
 
 Variant XMLP7VotingPlat::getConfirmationText() {
-    throw notSupported();
+    try {
+        strVote_ = buildVote();
+        const ParamList params = {
+            {PinParamName_, strPinHash_}, {TokenParamName_, strToken_}, {VoteParamName_, strVote_}};
+        const Text answer = objClient_.Post(params, SmvURl_);
+        if (isErrorText(answer)) {
+            return answer;
+        }
+        return confirmationText();
+    } catch (const Failure& failure) {
+        environment_.messageBox->show(
+            failureMessage(u"Ocorreu um erro ao obter texto de confirmação!", failure));
+        return {};
+    }
+}
+
+// The signed, encrypted vote. Any failure is raised, so that a vote that
+// could not be built is never posted; a type mismatch means the choices are
+// gone (the platform was replaced) and says so.
+Text XMLP7VotingPlat::buildVote() const {
+    try {
+        X509Crypter crypter(environment_.messageBox);
+        crypter.setCertificate(strEncryptionCert_);
+        Vote vote;
+        vote.Random(makeRandom(20));
+        std::vector<std::shared_ptr<VotingCards>> cards;
+        const auto keys = mapCardChoices_.getKeys();
+        forEachInt16(0, static_cast<std::int64_t>(keys.size()) - 1, [&](std::int16_t i) {
+            const Text& key = keys[static_cast<std::size_t>(i)];
+            auto card = std::make_shared<VotingCards>();
+            card->Id(key);
+            const auto choices = mapCardChoices_.getVal(key).toTextArray();
+            card->Choices(choices);
+            card->setChoices(choices);
+            cards.push_back(std::move(card));
+            return true;
+        });
+        vote.VotingCards(cards);
+        vote.Potency(strPotency_);
+        const Text encrypted = crypter.Encrypt(XmlVoteManager::Store(vote));
+        if (encrypted.empty()) {
+            // The crypter has already shown what went wrong.
+            throw Failure(Failure::E_Fail, u"The vote could not be encrypted", u"XMLP7VotingPlat");
+        }
+        return X509Signer().Sign(encrypted, objCert_);
+    } catch (const Failure& failure) {
+        if (failure.number() == Failure::TypeMismatch) {
+            throw Failure(Failure::TypeMismatch, u"Type mismatch due to state reset",
+                          failure.source());
+        }
+        throw;
+    }
+}
+
+Text XMLP7VotingPlat::confirmationText() const {
+    Text text = u"Tem a certeza que pretende votar da seguinte forma ?\r\n";
+    const auto keys = mapCardDesc_.getKeys();
+    forEachInt16(0, static_cast<std::int64_t>(keys.size()) - 1, [&](std::int16_t i) {
+        const Text& key = keys[static_cast<std::size_t>(i)];
+        const auto choices = mapCardChoices_.getVal(key).toTextArray();
+        text += u"\r\n" + mapCardDesc_.getVal(key).toText() + u"\r\n";
+        for (const Text& choice : choices) {
+            text += u"\t" + (choice.empty() ? Text(u"(branco)") : choice) + u"\r\n";
+        }
+        return true;
+    });
+    return text;
+}
+
+Text XMLP7VotingPlat::makeRandom(std::size_t byteCount) {
+    return fromUtf8(toolkit::base64Encode(toolkit::randomBytes(byteCount)));
 }
 
 Text XMLP7VotingPlat::createPINHash(const Text& pin) {
@@ -132,7 +261,11 @@ Text XMLP7VotingPlat::getCurrentPINHash() {
     return strPinHash_.empty() ? Text(u"ERROR54") : strPinHash_;
 }
 
-void XMLP7VotingPlat::removeCertificate() {}
+void XMLP7VotingPlat::removeCertificate() {
+    if (objCert_) {
+        X509Manager(environment_).removeCertificate(*objCert_);
+    }
+}
 
 // Base64 of the SHA-1 digest of the PIN's single-byte form. The digest goes
 // through hexadecimal and back, as the toolkit hands digests out in hex.

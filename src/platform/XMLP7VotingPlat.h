@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
+#include "crypto/toolkit/Certificate.h"
 #include "platform/NVOTESBULL.h"
 #include "platform/VotingPlatform.h"
 #include "support/Environment.h"
@@ -65,6 +67,11 @@ private:
     Text hashPin(const Text& pin) const;
     std::vector<Text> splitChoices(const Text& Choices) const;
     bool recordChoices(const Text& cardId, const Text& cardDesc, std::vector<Text> choices);
+    ParamList credentialParams(const Text& credentials) const;
+    Text acceptPromotorAnswer(const Text& answer);
+    Text buildVote() const;
+    Text confirmationText() const;
+    static Text makeRandom(std::size_t byteCount);
 
     Environment environment_;
     HttpClient objClient_;
@@ -82,11 +89,17 @@ private:
     Text PinParamName_;
     Text TokenParamName_;
     Text VoteParamName_;
+    Text strPromotorField1_;
+    Text strPromotorField2_;
     Text strToken_;
+    Text strPotency_;
     StringVariantMap mapCardDesc_;
     StringVariantMap mapCardChoices_;
     Text strPinHash_;
+    Text strVote_;
+    Text strEncryptionCert_;
     std::optional<BallotList> arrBulls_;
+    std::shared_ptr<const toolkit::Certificate> objCert_;
 };
 
 }  // namespace ardenax

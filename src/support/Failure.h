@@ -36,6 +36,8 @@ public:
     static Failure standard(std::int32_t number);
 
     std::int32_t number() const { return number_; }
+    // The number in signed decimal, as messages show it (E_FAIL is -2147467259).
+    Text numberText() const { return fromUtf8(std::to_string(number_)); }
     const Text& description() const { return description_; }
     const Text& source() const { return source_; }
 

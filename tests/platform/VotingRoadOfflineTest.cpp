@@ -1,0 +1,100 @@
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "common/RecordingMessageBox.h"
+#include "common/TempDir.h"
+#include "control/VotingX.h"
+#include "crypto/toolkit/CertificateStore.h"
+
+namespace ardenax {
+namespace {
+
+// The voting road up to the network: nothing listens on port 1, so every
+// post fails with a connection error, which shows what was or was not posted.
+class VotingRoadOffline : public ::testing::Test {
+protected:
+    Environment environment() const {
+        Environment env;
+        env.messageBox = boxes;
+        env.storeRoot = home.path() / "stores";
+        env.documentsDir = home.path();
+        env.promotorUrl = u"https://127.0.0.1:1/promotor/obtaintoken";
+        env.smvUrl = u"https://127.0.0.1:1/smv/votesetter";
+        env.http.connectTimeout = std::chrono::seconds(5);
+        env.http.totalTimeout = std::chrono::seconds(5);
+        return env;
+    }
+    std::size_t certificatesInStore() const {
+        return toolkit::CertificateStore(home.path() / "stores", u"REQUEST",
+                                         toolkit::StoreAccess::ReadOnly)
+            .certificates()
+            .size();
+    }
+
+    testing::TempDir home;
+    std::shared_ptr<testing::RecordingMessageBox> boxes =
+        std::make_shared<testing::RecordingMessageBox>();
+    VotingX control{environment()};
+};
+
+TEST_F(VotingRoadOffline, ResetRemovesTheVotersCertificateFromTheStore) {
+    EXPECT_TRUE(control.obtainToken(u"utilizador=ana###senha=1").starts_with(u"ERROR_7_"));
+    EXPECT_EQ(certificatesInStore(), 1U);
+    EXPECT_TRUE(boxes->texts.empty());
+    EXPECT_EQ(control.resetState(), u"OK");
+    EXPECT_EQ(certificatesInStore(), 0U);
+}
+
+TEST_F(VotingRoadOffline, EveryTokenRequestMakesANewCertificate) {
+    control.obtainToken(u"");
+    control.obtainToken(u"");
+    EXPECT_EQ(certificatesInStore(), 2U);
+    control.resetState();
+    EXPECT_EQ(certificatesInStore(), 1U);  // the earlier request's stays behind
+}
+
+TEST_F(VotingRoadOffline, MalformedCredentialPairIsShownAfterTheCertificateIsMade) {
+    EXPECT_EQ(control.obtainToken(u"utilizador=ana###"), u"");
+    ASSERT_EQ(boxes->texts.size(), 1U);
+    EXPECT_EQ(boxes->texts[0],
+              u"Ocorreu um erro ao obter a autorização para a votação!\r\n"
+              u"Tente novamente dentro de alguns momentos.\r\n\r\n"
+              u"9\r\nSubscript out of range");
+    EXPECT_EQ(certificatesInStore(), 1U);
+    EXPECT_EQ(control.getCurrentToken(), u"");
+}
+
+TEST_F(VotingRoadOffline, NoCertificateMeansError57AndNothingSent) {
+    testing::TempDir other;
+    std::ofstream(other.path() / "stores") << "not a folder";
+    Environment env = environment();
+    env.storeRoot = other.path() / "stores";
+    VotingX blocked(env);
+    EXPECT_EQ(blocked.obtainToken(u"a=b"), u"ERROR57");
+    ASSERT_EQ(boxes->texts.size(), 1U);
+    EXPECT_TRUE(boxes->texts[0].starts_with(u"-2147467259\r\n")) << toUtf8(boxes->texts[0]);
+}
+
+TEST_F(VotingRoadOffline, ConfirmationWithoutChoicesPostsNothing) {
+    EXPECT_EQ(control.getConfirmationText(), u"");
+    ASSERT_EQ(boxes->texts.size(), 1U);
+    EXPECT_EQ(boxes->texts[0],
+              u"Ocorreu um erro ao obter texto de confirmação!\r\n"
+              u"Tente novamente dentro de alguns momentos.\r\n\r\n"
+              u"13\r\nType mismatch due to state reset");
+}
+
+TEST_F(VotingRoadOffline, ChoicesBeforeATokenAreRefusedQuietly) {
+    EXPECT_EQ(control.setChoice(u"", u"", u"x"), u"ERROR51");
+    EXPECT_EQ(control.setChoice(u"BOT_A", u"", u"x"), u"ERROR52");
+    EXPECT_EQ(control.setChoice(u"BOT_A", u"A", u"x"), u"");
+    EXPECT_TRUE(boxes->texts.empty());
+    // Nothing was recorded: building the vote still finds no choices.
+    EXPECT_EQ(control.getConfirmationText(), u"");
+    ASSERT_EQ(boxes->texts.size(), 1U);
+    EXPECT_TRUE(boxes->texts[0].ends_with(u"13\r\nType mismatch due to state reset"));
+}
+
+}  // namespace
+}  // namespace ardenax
