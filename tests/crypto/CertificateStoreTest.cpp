@@ -86,6 +86,19 @@ TEST(CertificateStore, NamesIgnoreLetterCaseAndOrderIsCreationOrder) {
     EXPECT_TRUE(reader.findBySubject(u"C1").empty());
 }
 
+TEST(CertificateStore, EntriesTellWhenEachCertificateWasAdded) {
+    const TempDir root;
+    CertificateStore store(root.path(), u"REQUEST", StoreAccess::ReadWrite);
+    const auto before = std::chrono::system_clock::now() - std::chrono::seconds(2);
+    store.add(makeIdentity("dated").certificate());
+    const auto after = std::chrono::system_clock::now() + std::chrono::seconds(2);
+    const auto entries = store.entries();
+    ASSERT_EQ(entries.size(), 1U);
+    EXPECT_EQ(entries[0].certificate->subject(), u"CN=dated");
+    EXPECT_GT(entries[0].added, before);
+    EXPECT_LT(entries[0].added, after);
+}
+
 TEST(CertificateStore, KeepsFilesPrivate) {
     const TempDir temp;
     const auto root = temp.path() / "data" / "stores";

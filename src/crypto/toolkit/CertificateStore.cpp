@@ -188,12 +188,24 @@ CertificateStore::CertificateStore(const fs::path& root, TextView name, StoreAcc
     }
 }
 
+std::vector<StoredCertificate> CertificateStore::entries() const {
+    std::vector<StoredCertificate> entries;
+    for (const auto& [sequence, path] : storeFiles(folder_)) {
+        std::error_code error;
+        const auto written = fs::last_write_time(path, error);
+        auto certificate = readCertificate(path);
+        if (certificate && !error) {
+            entries.push_back({std::make_shared<const Certificate>(std::move(*certificate)),
+                               std::chrono::file_clock::to_sys(written)});
+        }
+    }
+    return entries;
+}
+
 std::vector<std::shared_ptr<const Certificate>> CertificateStore::certificates() const {
     std::vector<std::shared_ptr<const Certificate>> certificates;
-    for (const auto& [sequence, path] : storeFiles(folder_)) {
-        if (auto certificate = readCertificate(path)) {
-            certificates.push_back(std::make_shared<const Certificate>(std::move(*certificate)));
-        }
+    for (auto& entry : entries()) {
+        certificates.push_back(std::move(entry.certificate));
     }
     return certificates;
 }

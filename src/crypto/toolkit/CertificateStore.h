@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,12 @@
 namespace ardenax::toolkit {
 
 enum class StoreAccess { ReadOnly, ReadWrite };
+
+// A certificate as its store holds it, with the time it was added.
+struct StoredCertificate {
+    std::shared_ptr<const Certificate> certificate;
+    std::chrono::system_clock::time_point added;
+};
 
 // A per-user certificate store: one folder under the store root, named after
 // the store in upper case, so that "REQUEST" and "Request" are one store. Each
@@ -31,6 +38,8 @@ public:
     // cannot be read, or does not hold a certificate with its matching key, is
     // skipped.
     std::vector<std::shared_ptr<const Certificate>> certificates() const;
+    // The same, each with the time its file was written.
+    std::vector<StoredCertificate> entries() const;
     // The certificates whose subject contains `text`, in store order.
     std::vector<std::shared_ptr<const Certificate>> findBySubject(TextView text) const;
     // Adds the certificate, which must have its private key, as the last one.

@@ -1,0 +1,104 @@
+#include "StoreCommand.h"
+
+#include <charconv>
+#include <chrono>
+#include <ctime>
+
+#include "crypto/X509Manager.h"
+#include "crypto/toolkit/CertificateStore.h"
+
+namespace ardenax::app {
+namespace {
+
+constexpr const char* kUsage = R"(usage: ardenax store list [settings]
+       ardenax store purge [--older-than MINUTES | --all] [settings]
+
+list    shows the certificates of the request store: subject, thumbprint, when added
+purge   removes the voting certificates, keys included, that controls left behind
+        when they ended without a reset; by default those added over 60 minutes ago,
+        so that a vote in progress keeps its key (--all removes every one)
+Settings: --store-dir DIR (ARDENAX_STORE_DIR).
+)";
+
+std::string utcText(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    return text;
+}
+
+toolkit::CertificateStore requestStore(const Settings& settings, toolkit::StoreAccess access) {
+    return {settings.environment(nullptr).storeRoot, X509Manager::RequestStore, access};
+}
+
+int list(const Settings& settings, std::ostream& out) {
+    const auto store = requestStore(settings, toolkit::StoreAccess::ReadOnly);
+    const auto entries = store.entries();
+    out << "Request store " << store.folder().string() << ": " << entries.size()
+        << (entries.size() == 1 ? " certificate\n" : " certificates\n");
+    for (const auto& entry : entries) {
+        out << "  " << utcText(entry.added) << "  " << entry.certificate->thumbprint() << "  "
+            << toUtf8(entry.certificate->subject()) << '\n';
+    }
+    return 0;
+}
+
+int purge(const Settings& settings, std::chrono::minutes olderThan, std::ostream& out) {
+    auto store = requestStore(settings, toolkit::StoreAccess::ReadWrite);
+    const auto cutoff = std::chrono::system_clock::now() - olderThan;
+    int removed = 0;
+    for (const auto& entry : store.entries()) {
+        const bool voting =
+            entry.certificate->subject().find(X509Manager::SearchText) != Text::npos;
+        if (voting && entry.added <= cutoff) {
+            store.remove(*entry.certificate);
+            ++removed;
+        }
+    }
+    out << "Removed " << removed << (removed == 1 ? " certificate" : " certificates") << " from "
+        << store.folder().string() << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int runStoreCommand(const std::vector<std::string>& args, Settings& settings, std::ostream& out,
+                    std::ostream& err) {
+    if (args.empty() || args[0] == "--help") {
+        (args.empty() ? err : out) << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    std::chrono::minutes olderThan{60};
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--all") {
+            olderThan = std::chrono::minutes(0);
+        } else if (args[i] == "--older-than" && i + 1 < args.size()) {
+            const std::string& text = args[++i];
+            int minutes = -1;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), minutes);
+            if (error != std::errc{} || end != text.data() + text.size() || minutes < 0) {
+                err << "ardenax store: --older-than wants whole minutes, not \"" << text << "\"\n";
+                return 2;
+            }
+            olderThan = std::chrono::minutes(minutes);
+        } else if (args[i] == "--store-dir" && i + 1 < args.size()) {
+            settings.set("store-dir", args[++i]);
+        } else {
+            err << "ardenax store: unknown option " << args[i] << '\n' << kUsage;
+            return 2;
+        }
+    }
+    if (args[0] == "list") {
+        return list(settings, out);
+    }
+    if (args[0] == "purge") {
+        return purge(settings, olderThan, out);
+    }
+    err << "ardenax store: unknown command " << args[0] << '\n' << kUsage;
+    return 2;
+}
+
+}  // namespace ardenax::app

@@ -1,0 +1,51 @@
+// ardenax: the command line of the voting component.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "StoreCommand.h"
+#include "common/Settings.h"
+#include "control/VotingX.h"
+#include "support/Failure.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: ardenax <command> [options]
+
+Commands:
+  store list|purge     the certificates of the user's request store
+
+ardenax <command> --help tells more. ardenax --version prints the version.
+)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace ardenax;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    try {
+        auto settings = app::Settings::fromProcess();
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (args[0] == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (args[0] == "--version") {
+            std::cout << toUtf8(VotingX::Version) << '\n';
+            return 0;
+        }
+        if (args[0] == "store") {
+            return app::runStoreCommand(rest, settings, std::cout, std::cerr);
+        }
+        std::cerr << "ardenax: unknown command " << args[0] << '\n' << kUsage;
+        return 2;
+    } catch (const Failure& failure) {
+        std::cerr << "ardenax: " << toUtf8(failure.description()) << " (" << failure.number()
+                  << ", " << toUtf8(failure.source()) << ")\n";
+        return 1;
+    }
+}
