@@ -37,23 +37,42 @@ XMLP7VotingPlat::XMLP7VotingPlat(Environment environment)
     : environment_(std::move(environment)), objClient_(environment_.http) {}
 
 Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
+    std::shared_ptr<const toolkit::Certificate> fresh;
     try {
         X509Manager manager(environment_);
-        // Each request gets a key pair of its own; an earlier one stays in the
-        // store until the control's reset removes the current one.
-        objCert_ = manager.GenerateCertificate();
-        if (!objCert_) {
+        fresh = manager.GenerateCertificate();
+        if (!fresh) {
             return u"ERROR57";
         }
         ParamList params = credentialParams(credentials);
         params[0] = {PublicKeyParamName_, manager.GetCertificateEncoded()};
         params[1] = {PublicKeyAlgoParamName_, manager.GetPublicKeyAlgorithm()};
         const Text answer = objClient_.Post(params, PromotorUrl_);
-        return isErrorText(answer) ? answer : acceptPromotorAnswer(answer);
+        if (!isErrorText(answer) && acceptPromotorAnswer(answer)) {
+            // The token is bound to this certificate: the vote must be signed with it.
+            objCert_ = std::move(fresh);
+            return strToken_;
+        }
+        discardCertificate(*fresh);
+        return isErrorText(answer) ? answer : u"ERROR=01_01";
     } catch (const Failure& failure) {
+        if (fresh) {
+            discardCertificate(*fresh);
+        }
         environment_.messageBox->show(
             failureMessage(u"Ocorreu um erro ao obter a autorização para a votação!", failure));
         return u"";
+    }
+}
+
+// A certificate no token was issued for has no use; its key leaves the store
+// at once. Failing to remove it is not the voter's concern: the store's purge
+// clears what is left behind.
+void XMLP7VotingPlat::discardCertificate(const toolkit::Certificate& certificate) const {
+    try {
+        X509Manager(environment_).removeCertificate(certificate);
+    } catch (const Failure&) {
+        return;
     }
 }
 
@@ -76,11 +95,12 @@ ParamList XMLP7VotingPlat::credentialParams(const Text& credentials) const {
 
 // The answer is taken whole or not at all: the ballot descriptors are parsed
 // before anything is stored, so a malformed answer leaves the previous token,
-// potency, election certificate and cards in place.
-Text XMLP7VotingPlat::acceptPromotorAnswer(const Text& answer) {
+// potency, election certificate and cards in place. False when the answer
+// does not have exactly six fields.
+bool XMLP7VotingPlat::acceptPromotorAnswer(const Text& answer) {
     const auto fields = split(answer, PromotorResSeparator_, LetterCase::Exact);
     if (fields.size() != 6) {
-        return u"ERROR=01_01";
+        return false;
     }
     BallotList bulls = getNVOTEBULL(fields[5]);
     strPromotorField1_ = fields[0];
@@ -89,7 +109,7 @@ Text XMLP7VotingPlat::acceptPromotorAnswer(const Text& answer) {
     strPotency_ = fields[3];
     strEncryptionCert_ = fields[4];
     arrBulls_ = std::move(bulls);
-    return strToken_;
+    return true;
 }
 
 Text XMLP7VotingPlat::getCurrentToken() {

@@ -68,7 +68,8 @@ private:
     std::vector<Text> splitChoices(const Text& Choices) const;
     bool recordChoices(const Text& cardId, const Text& cardDesc, std::vector<Text> choices);
     ParamList credentialParams(const Text& credentials) const;
-    Text acceptPromotorAnswer(const Text& answer);
+    bool acceptPromotorAnswer(const Text& answer);
+    void discardCertificate(const toolkit::Certificate& certificate) const;
     Text buildVote() const;
     Text confirmationText() const;
     static Text makeRandom(std::size_t byteCount);
