@@ -1,0 +1,211 @@
+#include "server/OpenVote.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include <pugixml.hpp>
+
+#include "crypto/toolkit/CmsOpening.h"
+#include "crypto/toolkit/Encoding.h"
+#include "support/Failure.h"
+
+namespace ardenax::server {
+namespace {
+
+constexpr std::string_view CardPrefix = "BOT_";
+constexpr std::string_view Version = "1.0";
+
+std::optional<toolkit::Bytes> decodeBase64(std::string_view text) {
+    try {
+        return toolkit::base64Decode(text);
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
+}
+
+std::string_view signatureRefusal(toolkit::SignedDataCheck check) {
+    using toolkit::SignedDataCheck;
+    switch (check) {
+        case SignedDataCheck::Detached:
+            return "ERROR the vote does not embed its content";
+        case SignedDataCheck::NotOneSigner:
+            return "ERROR the vote must have exactly one signer";
+        case SignedDataCheck::NoSignerCertificate:
+            return "ERROR the vote does not carry the certificate of its signer";
+        case SignedDataCheck::BadSignature:
+            return "ERROR the signature of the vote is not valid";
+        case SignedDataCheck::Valid:
+        case SignedDataCheck::Malformed:
+            break;
+    }
+    return "ERROR the vote is not a signed message";
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// XML allows no C0 control character but tab, line feed and carriage return.
+bool hasForbiddenBytes(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+    });
+}
+
+// The text of an element that may hold character data only.
+std::optional<std::string> textOnly(const pugi::xml_node& element) {
+    std::string text;
+    for (const auto& child : element.children()) {
+        if (child.type() != pugi::node_pcdata && child.type() != pugi::node_cdata) {
+            return std::nullopt;
+        }
+        text += child.value();
+    }
+    return text;
+}
+
+// Fills the document's parts into `vote`; gives the refusal, or "" when the
+// document has the vote's shape.
+std::string_view parseDocument(const pugi::xml_document& document, OpenedVote& vote) {
+    constexpr std::string_view NotVoteFormat = "ERROR the vote document is not in the vote format";
+    const auto declaration = document.first_child();
+    if (declaration.type() != pugi::node_declaration ||
+        !sameLetters(declaration.attribute("encoding").value(), "iso-8859-1")) {
+        return "ERROR the vote document is not well-formed ISO-8859-1 XML";
+    }
+    const auto root = declaration.next_sibling();
+    if (root.type() != pugi::node_element || std::string_view(root.name()) != "Vote" ||
+        root.next_sibling()) {
+        return NotVoteFormat;
+    }
+    vote.version = root.attribute("version").value();
+    bool seenRandom = false;
+    bool seenPotency = false;
+    std::set<std::string> finishedCards;
+    for (const auto& child : root.children()) {
+        const std::string_view name = child.name();
+        const auto text = textOnly(child);
+        if (child.type() != pugi::node_element || seenPotency) {
+            return NotVoteFormat;
+        }
+        if (name == "VotingCards" && !seenRandom) {
+            const auto choice = child.first_child();
+            const auto choiceText = textOnly(choice);
+            if (choice.type() != pugi::node_element ||
+                std::string_view(choice.name()) != "Choice" || choice.next_sibling() ||
+                !choiceText) {
+                return NotVoteFormat;
+            }
+            const std::string id = child.attribute("id").value();
+            if (vote.cards.empty() || vote.cards.back().id != id) {
+                // A card's choices come together; meeting a card again is not a vote.
+                if (!vote.cards.empty()) {
+                    finishedCards.insert(vote.cards.back().id);
+                }
+                if (finishedCards.count(id) != 0) {
+                    return NotVoteFormat;
+                }
+                vote.cards.push_back({id, {}});
+            }
+            vote.cards.back().choices.push_back(*choiceText);
+        } else if (name == "Random" && !seenRandom && text) {
+            vote.random = *text;
+            seenRandom = true;
+        } else if (name == "Potency" && seenRandom && text) {
+            vote.potency = *text;
+            seenPotency = true;
+        } else {
+            return NotVoteFormat;
+        }
+    }
+    if (!seenPotency) {
+        return NotVoteFormat;
+    }
+    return {};
+}
+
+std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expected) {
+    if (vote.version != Version) {
+        return "ERROR the vote version is not 1.0";
+    }
+    if (vote.random.empty()) {
+        return "ERROR the vote has no random value";
+    }
+    if (expected.potency && vote.potency != *expected.potency) {
+        return "ERROR the potency of the vote does not match";
+    }
+    if (expected.ballot) {
+        for (const auto& card : vote.cards) {
+            const auto found = std::find_if(
+                expected.ballot->begin(), expected.ballot->end(), [&](const BallotCard& known) {
+                    return card.id.size() == CardPrefix.size() + known.name.size() &&
+                           card.id.starts_with(CardPrefix) && card.id.ends_with(known.name);
+                });
+            if (found == expected.ballot->end()) {
+                return "ERROR a ballot card of the vote is not in the election";
+            }
+            if (card.choices.size() != static_cast<std::size_t>(found->slots)) {
+                return "ERROR a ballot card of the vote has the wrong number of choices";
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& election,
+                    const VoteExpectations& expected) {
+    OpenedVote vote;
+    const auto refuse = [&vote](std::string_view reason) {
+        vote.refusal = reason;
+        return vote;
+    };
+    const auto signedDer = decodeBase64(voteBase64);
+    if (!signedDer) {
+        return refuse("ERROR the vote is not a signed message");
+    }
+    auto opening = toolkit::openSignedData(*signedDer);
+    if (opening.check != toolkit::SignedDataCheck::Valid) {
+        return refuse(signatureRefusal(opening.check));
+    }
+    vote.signerSubject = toUtf8(opening.signer->subject());
+    vote.signerThumbprint = opening.signer->thumbprint();
+    vote.signerCertificate = opening.signer->exportBase64();
+    if (expected.signerCertificate) {
+        const auto bound = decodeBase64(*expected.signerCertificate);
+        if (!bound || *bound != opening.signer->der()) {
+            return refuse("ERROR the vote is not signed by the certificate of its token");
+        }
+    }
+    const auto envelopeDer = decodeBase64(opening.content);
+    const auto envelope = envelopeDer ? toolkit::openEnvelopedData(*envelopeDer, election)
+                                      : toolkit::EnvelopeOpening{};
+    if (envelope.check == toolkit::EnvelopeCheck::Malformed) {
+        return refuse("ERROR the signed content is not an envelope");
+    }
+    if (envelope.check == toolkit::EnvelopeCheck::Unopenable) {
+        return refuse("ERROR the envelope does not open with the election key");
+    }
+    vote.xml = toUtf8(fromAnsi(envelope.content));
+    pugi::xml_document document;
+    if (hasForbiddenBytes(envelope.content) ||
+        !document.load_buffer(vote.xml.data(), vote.xml.size(),
+                              pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8)) {
+        return refuse("ERROR the vote document is not well-formed ISO-8859-1 XML");
+    }
+    if (const auto refusal = parseDocument(document, vote); !refusal.empty()) {
+        return refuse(refusal);
+    }
+    if (const auto refusal = checkRules(vote, expected); !refusal.empty()) {
+        return refuse(refusal);
+    }
+    return vote;
+}
+
+}  // namespace ardenax::server

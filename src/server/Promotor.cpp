@@ -1,0 +1,58 @@
+#include "server/Promotor.h"
+
+#include <algorithm>
+
+#include "crypto/toolkit/Pki.h"
+#include "support/Failure.h"
+
+namespace ardenax::server {
+namespace {
+
+std::string descriptors(const std::vector<BallotCard>& cards) {
+    std::string text;
+    for (const auto& card : cards) {
+        text += text.empty() ? "" : "##";
+        text += card.name;
+        text += ',';
+        text += std::to_string(card.slots);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string Promotor::answer(const std::vector<FormField>& fields) {
+    if (fields.size() < 2 || fields[0].name != "certificate" || fields[1].name != "alg") {
+        return "ERROR the form must begin with the fields certificate and alg";
+    }
+    const bool oversized =
+        fields.size() > MaxFields || fields[0].value.size() > MaxCertificateLength ||
+        std::any_of(fields.begin() + 1, fields.end(), [](const FormField& field) {
+            return field.name.size() > MaxFieldLength || field.value.size() > MaxFieldLength;
+        });
+    if (oversized) {
+        return "ERROR a field of the form is too large";
+    }
+    const auto voter = database_.authenticate({fields.begin() + 2, fields.end()});
+    if (!voter) {
+        return "ERROR unknown credentials";
+    }
+    std::optional<toolkit::Certificate> certificate;
+    try {
+        certificate = toolkit::Certificate::import(fields[0].value);
+    } catch (const Failure&) {
+        return "ERROR the certificate does not parse";
+    }
+    if (!toolkit::hasValidSelfSignature(*certificate)) {
+        return "ERROR the certificate is not validly self-signed";
+    }
+    if (toUtf8(certificate->publicKeyAlgorithm()) != fields[1].value) {
+        return "ERROR the key algorithm of the certificate is not alg";
+    }
+    const auto& election = database_.election();
+    const std::string token = database_.issueToken(voter->login, certificate->exportBase64());
+    return election.id + ";" + voter->displayName + ";" + token + ";" + election.potency + ";" +
+           election.identity->exportBase64() + ";" + descriptors(election.cards);
+}
+
+}  // namespace ardenax::server

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/ElectionDatabase.h"
+#include "server/FormField.h"
+
+namespace ardenax::server {
+
+// A form as an endpoint received it (test aid).
+struct ReceivedForm {
+    std::string method;
+    std::string path;
+    // The posted fields, or a GET's query fields, in order; empty when the
+    // body was not a form.
+    std::vector<FormField> fields;
+
+    bool operator==(const ReceivedForm&) const = default;
+};
+
+// The reference Promotor and SMV behind one HTTPS server. Running once
+// constructed; stopped, its threads joined, by stop() or destruction. A new
+// server on the same database carries on where the last one stopped.
+class ReferenceServer {
+public:
+    static constexpr std::string_view PromotorPath = "/promotor/obtaintoken";
+    static constexpr std::string_view SmvPath = "/smv/votesetter";
+    // Larger requests are refused with 413 before they reach the endpoints.
+    static constexpr std::size_t MaxRequestLength = std::size_t{1024} * 1024;
+
+    struct Options {
+        std::string address = "127.0.0.1";
+        // 0: an ephemeral port, see port().
+        int port = 0;
+        // Opened when it exists, else created with the demo election.
+        std::filesystem::path database{};
+        // The TLS certificate (with its chain) and key, PEM files. When both
+        // are empty a throwaway authority issues a certificate for 127.0.0.1,
+        // localhost and `address`; see caPem().
+        std::filesystem::path certificateFile{};
+        std::filesystem::path keyFile{};
+        // Test aid: keep every received form, see receivedForms().
+        bool recordForms = false;
+    };
+
+    // Raises a failure when the database cannot be opened or made, the TLS
+    // identity is unusable or the address cannot be bound.
+    explicit ReferenceServer(Options options);
+    ReferenceServer(const ReferenceServer&) = delete;
+    ReferenceServer& operator=(const ReferenceServer&) = delete;
+    ~ReferenceServer();
+
+    // Stops serving and joins the server's threads. Idempotent.
+    void stop();
+
+    int port() const;
+    // https://<address>:<port>, with 127.0.0.1 for a wildcard address.
+    std::string baseUrl() const;
+    std::string promotorUrl() const;
+    std::string smvUrl() const;
+    // The throwaway authority's certificate in PEM, for clients to trust;
+    // empty when the server was given its certificate.
+    const std::string& caPem() const;
+    void writeCaFile(const std::filesystem::path& file) const;
+
+    ElectionDatabase& database();
+
+    // Test aids. The forms received so far (only with Options::recordForms).
+    std::vector<ReceivedForm> receivedForms() const;
+    // From now on, POSTs to `path` are answered with a page whose body is
+    // exactly `body`, with HTTP status `status`, and are not processed.
+    void scriptAnswer(std::string_view path, std::string body, int status = 200);
+    void clearScriptedAnswers();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace ardenax::server
