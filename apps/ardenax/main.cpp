@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "DemoCommand.h"
+#include "OpenVoteCommand.h"
 #include "StoreCommand.h"
+#include "Terminal.h"
 #include "common/Settings.h"
 #include "control/VotingX.h"
 #include "support/Failure.h"
@@ -13,6 +16,8 @@ namespace {
 constexpr const char* kUsage = R"(usage: ardenax <command> [options]
 
 Commands:
+  demo                 one voter's whole road against reference servers started for it
+  open-vote            verify and open a submitted vote, for auditors
   store list|purge     the certificates of the user's request store
 
 ardenax <command> --help tells more. ardenax --version prints the version.
@@ -37,6 +42,13 @@ int main(int argc, char** argv) {
         if (args[0] == "--version") {
             std::cout << toUtf8(VotingX::Version) << '\n';
             return 0;
+        }
+        if (args[0] == "demo") {
+            app::Terminal terminal(std::cout, app::Terminal::stdoutIsColourTerminal());
+            return app::runDemoCommand(rest, terminal, std::cerr);
+        }
+        if (args[0] == "open-vote") {
+            return app::runOpenVoteCommand(rest, std::cin, std::cout, std::cerr);
         }
         if (args[0] == "store") {
             return app::runStoreCommand(rest, settings, std::cout, std::cerr);
