@@ -30,6 +30,12 @@ CREATE TABLE ballot_card (
     name TEXT NOT NULL UNIQUE,
     slots INTEGER NOT NULL CHECK (slots BETWEEN 1 AND 32767)
 );
+CREATE TABLE candidate (
+    card INTEGER NOT NULL REFERENCES ballot_card (position),
+    position INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    PRIMARY KEY (card, position)
+);
 CREATE TABLE voter (
     login TEXT PRIMARY KEY,
     password TEXT NOT NULL,
@@ -95,6 +101,9 @@ void validate(const ElectionSetup& setup) {
         if (card.slots < 1 || card.slots > MaxSlots) {
             throw invalidSetup("Invalid slot count for ballot card \"" + card.name + "\"");
         }
+        for (const auto& candidate : card.candidates) {
+            requirePlain(candidate, "#", "candidate");
+        }
     }
     std::set<std::string> logins;
     for (const auto& voter : setup.voters) {
@@ -147,10 +156,19 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
     std::int64_t position = 0;
     for (const auto& card : setup.cards) {
         connection.prepare("INSERT INTO ballot_card (position, name, slots) VALUES (?, ?, ?)")
-            .bind(1, position++)
+            .bind(1, position)
             .bind(2, card.name)
             .bind(3, std::int64_t{card.slots})
             .run();
+        std::int64_t order = 0;
+        for (const auto& candidate : card.candidates) {
+            connection.prepare("INSERT INTO candidate (card, position, name) VALUES (?, ?, ?)")
+                .bind(1, position)
+                .bind(2, order++)
+                .bind(3, candidate)
+                .run();
+        }
+        ++position;
     }
     for (const auto& voter : setup.voters) {
         connection.prepare("INSERT INTO voter (login, password, display_name) VALUES (?, ?, ?)")
@@ -188,7 +206,9 @@ void ElectionDatabase::create(const std::filesystem::path& file, const ElectionS
 ElectionSetup ElectionDatabase::demoSetup() {
     return {"ARDENAX-DEMO",
             "1",
-            {{"Presidente", 1}, {"Assembleia", 3}, {"Referendo", 2}},
+            {{"Presidente", 1, {"Maria Pereira", "João Carvalho", "Rita Fonseca"}},
+             {"Assembleia", 3, {"Lista A", "Lista B", "Lista C", "Lista D"}},
+             {"Referendo", 2, {"Sim", "Não"}}},
             {{"eleitor1", "demo1", "Ana Sousa"},
              {"eleitor2", "demo2", "Bruno Martins"},
              {"eleitor3", "demo3", "Inês Moreira"},
@@ -210,9 +230,17 @@ ElectionDatabase::ElectionDatabase(const std::filesystem::path& file) : connecti
     election_.potency = election.text(1);
     election_.identity = std::make_shared<const toolkit::Certificate>(
         toolkit::Certificate::fromStorageForm(election.text(2)));
-    auto cards = connection_.prepare("SELECT name, slots FROM ballot_card ORDER BY position");
+    auto cards =
+        connection_.prepare("SELECT position, name, slots FROM ballot_card ORDER BY position");
     while (cards.step()) {
-        election_.cards.push_back({cards.text(0), static_cast<int>(cards.integer(1))});
+        BallotCard card{cards.text(1), static_cast<int>(cards.integer(2))};
+        auto candidates =
+            connection_.prepare("SELECT name FROM candidate WHERE card = ? ORDER BY position");
+        candidates.bind(1, cards.integer(0));
+        while (candidates.step()) {
+            card.candidates.push_back(candidates.text(0));
+        }
+        election_.cards.push_back(std::move(card));
     }
 }
 

@@ -11,11 +11,12 @@ namespace ardenax::server {
 
 // The records of an election database. Texts are UTF-8.
 
-// A ballot card: its name (the vote names it "BOT_" + name) and its number of
-// choice slots.
+// A ballot card: its name (the vote names it "BOT_" + name), its number of
+// choice slots, and the candidates a voting page offers for them.
 struct BallotCard {
     std::string name;
     int slots = 0;
+    std::vector<std::string> candidates{};
 
     bool operator==(const BallotCard&) const = default;
 };

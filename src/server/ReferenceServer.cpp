@@ -12,6 +12,7 @@
 
 #include "crypto/toolkit/Pki.h"
 #include "server/FormBody.h"
+#include "server/PageData.h"
 #include "server/Promotor.h"
 #include "server/Smv.h"
 #include "support/Failure.h"
@@ -113,6 +114,16 @@ struct ReferenceServer::State {
                                      const httplib::ContentReader& reader) {
                            post(route, request, response, reader);
                        });
+        }
+        http->Get("/election.json", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(electionJson(database.election()), "application/json");
+        });
+        http->Get("/ballot-box.json", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_content(ballotBoxJson(database.ballotBox()), "application/json");
+        });
+        if (!options.webRoot.empty() && !http->set_mount_point("/", options.webRoot.string())) {
+            throw Failure(Failure::E_Fail, u"No such folder: " + fromUtf8(options.webRoot.string()),
+                          u"ReferenceServer");
         }
         http->set_error_handler([](const httplib::Request&, httplib::Response& response) {
             if (response.body.empty()) {

@@ -22,7 +22,10 @@ struct ReceivedForm {
     bool operator==(const ReceivedForm&) const = default;
 };
 
-// The reference Promotor and SMV behind one HTTPS server. Running once
+// The reference Promotor and SMV behind one HTTPS server, with what a page
+// developer needs beside them: /election.json (the cards and their
+// candidates), /ballot-box.json (every vote received, opened) and, when
+// given, a folder of static pages at "/". Running once
 // constructed; stopped, its threads joined, by stop() or destruction. A new
 // server on the same database carries on where the last one stopped.
 class ReferenceServer {
@@ -43,6 +46,8 @@ public:
         // localhost and `address`; see caPem().
         std::filesystem::path certificateFile{};
         std::filesystem::path keyFile{};
+        // A folder of static files (a voting page) served at "/"; none when empty.
+        std::filesystem::path webRoot{};
         // Test aid: keep every received form, see receivedForms().
         bool recordForms = false;
     };

@@ -30,7 +30,10 @@ TEST_F(ElectionDatabaseTest, DemoElectionIsMadeOnceAndReadBack) {
     EXPECT_EQ(election.id, "ARDENAX-DEMO");
     EXPECT_EQ(election.potency, "1");
     EXPECT_EQ(election.cards,
-              (std::vector<BallotCard>{{"Presidente", 1}, {"Assembleia", 3}, {"Referendo", 2}}));
+              (std::vector<BallotCard>{
+                  {"Presidente", 1, {"Maria Pereira", "João Carvalho", "Rita Fonseca"}},
+                  {"Assembleia", 3, {"Lista A", "Lista B", "Lista C", "Lista D"}},
+                  {"Referendo", 2, {"Sim", "Não"}}}));
     ASSERT_TRUE(election.identity->hasPrivateKey());
     EXPECT_EQ(election.identity->publicKeyAlgorithm(), u"RSA");
 

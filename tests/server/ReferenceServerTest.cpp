@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "ClientVote.h"
 #include "common/Failures.h"
@@ -341,6 +342,35 @@ TEST_F(ReferenceServerTest, ScriptedAnswersReplaceTheEndpointUntilCleared) {
     server.clearScriptedAnswers();
     EXPECT_EQ(obtainToken("eleitor1", "demo1").electionId, "ARDENAX-DEMO");
     EXPECT_EQ(server.receivedForms().size(), 8U);
+}
+
+}  // namespace
+}  // namespace ardenax::server
+
+namespace ardenax::server {
+namespace {
+
+// What a page developer reads beside the endpoints: the cards with their
+// candidates, the ballot box, and the voting page itself.
+TEST(ReferenceServerPages, ServeElectionBallotBoxAndStaticPages) {
+    const testing::TempDir home;
+    std::ofstream(home.path() / "index.html") << "<p>Votar</p>";
+    ReferenceServer server({.database = home.path() / "e.db", .webRoot = home.path()});
+    httplib::SSLClient client("127.0.0.1", server.port());
+    client.enable_server_certificate_verification(false);
+
+    const auto election = client.Get("/election.json");
+    ASSERT_TRUE(election);
+    EXPECT_EQ(election->get_header_value("Content-Type"), "application/json");
+    EXPECT_EQ(nlohmann::json::parse(election->body)["cards"][2],
+              nlohmann::json::parse(R"({"id":"BOT_Referendo","name":"Referendo","slots":2,
+                                        "candidates":["Sim","Não"]})"));
+    const auto box = client.Get("/ballot-box.json");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->body, R"({"votes":[]})");
+    const auto page = client.Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body, "<p>Votar</p>");
 }
 
 }  // namespace
