@@ -5,6 +5,7 @@
 
 #include "DemoCommand.h"
 #include "OpenVoteCommand.h"
+#include "ServeCommand.h"
 #include "StoreCommand.h"
 #include "Terminal.h"
 #include "common/Settings.h"
@@ -18,6 +19,7 @@ constexpr const char* kUsage = R"(usage: ardenax <command> [options]
 Commands:
   demo                 one voter's whole road against reference servers started for it
   open-vote            verify and open a submitted vote, for auditors
+  serve                the reference servers and the voting page, for page developers
   store list|purge     the certificates of the user's request store
 
 ardenax <command> --help tells more. ardenax --version prints the version.
@@ -49,6 +51,9 @@ int main(int argc, char** argv) {
         }
         if (args[0] == "open-vote") {
             return app::runOpenVoteCommand(rest, std::cin, std::cout, std::cerr);
+        }
+        if (args[0] == "serve") {
+            return app::runServeCommand(rest, std::cout, std::cerr);
         }
         if (args[0] == "store") {
             return app::runStoreCommand(rest, settings, std::cout, std::cerr);
