@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build test test-default test-sanitize format lint clean
+.PHONY: deps build test test-default test-sanitize test-browser format lint clean
 
 PRESETS := default sanitize
 
@@ -10,12 +10,17 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default
 
-test: deps test-default test-sanitize
+test: deps test-default test-sanitize test-browser
 
 test-default test-sanitize: test-%:
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
+
+# The browser tests drive the normal build's programs in a real Chromium.
+test-browser: test-default
+	scripts/install-browser-deps.sh
+	node --test tests/browser/
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

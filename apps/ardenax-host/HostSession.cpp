@@ -1,5 +1,6 @@
 #include "HostSession.h"
 
+#include <optional>
 #include <vector>
 
 #include "control/DispatchTable.h"
@@ -10,6 +11,7 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
+constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005U);
 constexpr TextView kSource = u"ardenax-host";
 
 Failure badRequest(const std::string& why) {
@@ -77,6 +79,34 @@ HostSession::HostSession(Channel& channel, Options options)
 
 std::shared_ptr<MessageBox> HostSession::messageBox() {
     return std::make_shared<ChannelMessageBox>(*this);
+}
+
+bool HostSession::admit(const OriginPolicy& policy) {
+    std::optional<std::string> message;
+    try {
+        message = channel_.read();
+    } catch (const FramingError& error) {
+        replyError(nullptr, badRequest(error.description));
+        return false;
+    }
+    if (!message) {
+        return false;
+    }
+    const json opening = json::parse(*message, nullptr, false);
+    const auto origin = opening.is_object() ? opening.find("origin") : opening.end();
+    if (origin == opening.end() || !origin->is_string()) {
+        replyError(nullptr, badRequest("The first message must name the page's origin"));
+        return false;
+    }
+    const auto text = origin->get<std::string>();
+    if (!policy.allows(text)) {
+        replyError(nullptr,
+                   Failure(kAccessDenied, fromUtf8("The origin " + text + " may not use ArdenaX"),
+                           Text(kSource)));
+        return false;
+    }
+    reply({{"origin", text}, {"accepted", true}});
+    return true;
 }
 
 int HostSession::run(VotingX& control) {

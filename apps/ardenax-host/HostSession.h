@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Channel.h"
+#include "OriginPolicy.h"
 #include "control/VotingX.h"
 #include "support/Failure.h"
 #include "support/MessageBox.h"
@@ -18,6 +19,10 @@ namespace ardenax::host {
 //   reply    {"id": same, "result": text} | {"id": same, "error": {number, description, source}}
 //   event    {"id": the call's id, "messageBox": {"caption": "ArdenaX", "text": text}}
 //   answer   {"id": the call's id, "messageBoxClosed": true}
+// A browser's session opens with the page's origin, which the host accepts or
+// refuses before any call:
+//   opening  {"origin": "https://vote.example"}
+//   accepted {"origin": same, "accepted": true} | refused: an error reply with id null
 class HostSession {
 public:
     struct Options {
@@ -29,6 +34,10 @@ public:
 
     // The box to give the control's environment; it speaks through this session.
     std::shared_ptr<MessageBox> messageBox();
+
+    // Reads the opening message; true when it names an origin that `policy`
+    // allows. Otherwise replies with an error: the caller must then end.
+    bool admit(const OriginPolicy& policy);
 
     // Serves requests until the input ends (0) or breaks its framing (1).
     int run(VotingX& control);

@@ -13,9 +13,9 @@ namespace ardenax::host {
 class NativeMessagingChannel final : public Channel {
 public:
     // Browsers refuse host messages over 1 MiB.
-    static constexpr std::size_t MaxOutgoing = 1024 * 1024;
+    static constexpr std::size_t MaxOutgoing = std::size_t{1024} * 1024;
     // Browsers send at most 64 MiB; a longer length means the stream is broken.
-    static constexpr std::size_t MaxIncoming = 64 * 1024 * 1024;
+    static constexpr std::size_t MaxIncoming = std::size_t{64} * 1024 * 1024;
 
     NativeMessagingChannel(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 

@@ -1,22 +1,36 @@
 // ardenax-host: one VotingX per process, driven by JSON messages on
 // stdin/stdout, as browser native messaging (default) or JSON lines (--jsonl).
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "HostSession.h"
 #include "JsonLinesChannel.h"
+#include "NativeHostInstaller.h"
 #include "NativeMessagingChannel.h"
+#include "OriginPolicy.h"
 #include "common/Settings.h"
 
 namespace {
 
 constexpr const char* kUsage =
     R"(usage: ardenax-host [--jsonl] [--auto-close-message-boxes] [settings]
+       ardenax-host --install|--uninstall [--browser chromium|chrome|firefox|all]
+                    [--user-data-dir DIR]
 
 Serves the nine methods of one ArdenaX control on stdin/stdout.
 Without --jsonl it speaks browser native messaging (32-bit little-endian
-length, then UTF-8 JSON); with it, one JSON object per line.
+length, then UTF-8 JSON) and first expects the page's origin from the
+extension: {"origin": "https://..."}. Only the voting origins are served
+(ARDENAX_ALLOWED_ORIGINS, comma-separated, replaces them; "*" as a port means
+any port). With --jsonl, one JSON object per line and no origin.
+
+--install writes the browsers' native-messaging manifests for this user,
+naming this program; --uninstall removes them. --browser defaults to all, or
+to chromium with --user-data-dir (a Chromium or Chrome profile folder).
 
   --jsonl                      one JSON object per line
   --auto-close-message-boxes   send message boxes without waiting for them to be closed
@@ -32,8 +46,12 @@ Arguments a browser adds (the caller's origin, --parent-window=N) are ignored.
 )";
 
 struct Command {
+    enum class Action { Serve, Install, Uninstall };
+    Action action = Action::Serve;
     bool jsonLines = false;
     ardenax::host::HostSession::Options options;
+    std::string browser;
+    std::optional<std::filesystem::path> userDataDir;
 };
 
 // Reads the command line into `command` and `settings`; returns an exit code
@@ -50,7 +68,16 @@ std::optional<int> parse(const std::vector<std::string>& args, Command& command,
             std::cout << ardenax::toUtf8(ardenax::VotingX::Version) << '\n';
             return 0;
         }
-        if (arg == "--jsonl") {
+        if (arg == "--install" || arg == "--uninstall") {
+            command.action =
+                arg == "--install" ? Command::Action::Install : Command::Action::Uninstall;
+        } else if ((arg == "--browser" || arg == "--user-data-dir") && i + 1 < args.size()) {
+            if (arg == "--browser") {
+                command.browser = args[++i];
+            } else {
+                command.userDataDir = args[++i];
+            }
+        } else if (arg == "--jsonl") {
             command.jsonLines = true;
         } else if (arg == "--auto-close-message-boxes") {
             command.options.autoCloseMessageBoxes = true;
@@ -75,6 +102,29 @@ std::optional<int> parse(const std::vector<std::string>& args, Command& command,
     return std::nullopt;
 }
 
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read before any thread
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+int installOrUninstall(const Command& command) {
+    using ardenax::host::NativeHostInstaller;
+    const std::string browser =
+        !command.browser.empty() ? command.browser : (command.userDataDir ? "chromium" : "all");
+    const auto targets = NativeHostInstaller::targets(
+        browser, {variable("HOME"), variable("XDG_CONFIG_HOME")}, command.userDataDir);
+    const auto self = std::filesystem::canonical("/proc/self/exe");
+    for (const auto& target : targets) {
+        if (command.action == Command::Action::Install) {
+            NativeHostInstaller::install(target, self);
+            std::cout << "Installed " << target.manifest.string() << '\n';
+        } else if (NativeHostInstaller::uninstall(target)) {
+            std::cout << "Removed " << target.manifest.string() << '\n';
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,10 +135,19 @@ int main(int argc, char** argv) {
         if (const auto exit = parse({argv + 1, argv + argc}, command, settings)) {
             return *exit;
         }
+        if (command.action != Command::Action::Serve) {
+            return installOrUninstall(command);
+        }
         host::JsonLinesChannel lines(std::cin, std::cout);
         host::NativeMessagingChannel native(std::cin, std::cout);
         host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
         host::HostSession session(channel, command.options);
+        // A refused page gets no control at all, not even the reset that
+        // creating one runs.
+        if (!command.jsonLines && !session.admit(host::OriginPolicy::votingOrigins(
+                                      variable("ARDENAX_ALLOWED_ORIGINS")))) {
+            return 3;
+        }
         VotingX control(settings.environment(session.messageBox()));
         return session.run(control);
     } catch (const Failure& failure) {

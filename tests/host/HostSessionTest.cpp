@@ -49,7 +49,21 @@ protected:
         return channel.written;
     }
 
+    // Opens a browser session with `opening`, then serves the rest if admitted.
+    std::vector<json> serveAfter(const std::string& opening, std::deque<std::string> requests) {
+        requests.push_front(opening);
+        ScriptedChannel channel(std::move(requests));
+        HostSession session(channel, {});
+        admitted = session.admit(OriginPolicy::votingOrigins("https://vote.example"));
+        if (admitted) {
+            VotingX control(environment(), fakes());
+            exitCode = session.run(control);
+        }
+        return channel.written;
+    }
+
     int exitCode = -1;
+    bool admitted = false;
 };
 
 // Compares an error reply on its id and number only.
@@ -136,6 +150,32 @@ TEST_F(HostSessionTest, ResetFailureReachesTheCallerAsAnError) {
     ASSERT_EQ(failed.size(), 1U);
     EXPECT_EQ(failed[0]["error"],
               (json{{"number", 70}, {"description", "Permission denied"}, {"source", "ArdenaX"}}));
+}
+
+TEST_F(HostSessionTest, BrowserSessionOpensWithAnAllowedOrigin) {
+    const auto replies =
+        serveAfter(R"({"origin":"https://vote.example"})", {R"({"id":1,"method":"getVersion"})"});
+    ASSERT_EQ(replies.size(), 2U);
+    EXPECT_EQ(replies[0], (json{{"origin", "https://vote.example"}, {"accepted", true}}));
+    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "2.1.0.2239"}}));
+    EXPECT_TRUE(admitted);
+}
+
+TEST_F(HostSessionTest, RefusedOpeningsGetOneErrorAndNoControl) {
+    const std::int32_t denied = static_cast<std::int32_t>(0x80070005U);
+    const std::int32_t invalid = static_cast<std::int32_t>(0x80070057U);
+    for (const auto& [opening, number] : std::vector<std::pair<std::string, std::int32_t>>{
+             {R"({"origin":"https://evil.example"})", denied},
+             {R"({"origin":"http://vote.example"})", denied},
+             {R"({"id":1,"method":"getVersion"})", invalid},
+             {R"({"origin":7})", invalid},
+             {"not json", invalid}}) {
+        const auto replies = serveAfter(opening, {R"({"id":2,"method":"getVersion"})"});
+        EXPECT_FALSE(admitted) << opening;
+        ASSERT_EQ(replies.size(), 1U) << opening;
+        expectError(replies[0], nullptr, number);
+    }
+    EXPECT_EQ(script->journal.size(), 0U);  // no control was made
 }
 
 TEST_F(HostSessionTest, OversizedReplyBecomesAnError) {

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the browser tests need: Debian's Chromium and the npm packages
+# of package-lock.json. Idempotent and non-interactive: each is installed only
+# when missing (or when the lock file is newer than node_modules).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+[ -x /usr/bin/chromium ] || missing+=(chromium)
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-browser-deps: installing ${missing[*]}"
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo_cmd=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+if [ ! -d node_modules/playwright-core ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
+    echo "install-browser-deps: npm ci"
+    # playwright-core downloads no browser; the tests use /usr/bin/chromium.
+    npm ci --no-audit --no-fund --loglevel=error </dev/null
+fi

@@ -1,0 +1,92 @@
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "NativeHostInstaller.h"
+#include "common/Failures.h"
+#include "common/TempDir.h"
+
+namespace ardenax::host {
+namespace {
+
+namespace fs = std::filesystem;
+using Browser = NativeHostInstaller::Browser;
+
+nlohmann::json readJson(const fs::path& file) {
+    std::ifstream in(file);
+    return nlohmann::json::parse(in);
+}
+
+TEST(NativeHostInstaller, EachBrowserHasItsPerUserFolder) {
+    const NativeHostInstaller::UserFolders folders{"/home/v", ""};
+    const auto all = NativeHostInstaller::targets("all", folders, std::nullopt);
+    ASSERT_EQ(all.size(), 3U);
+    EXPECT_EQ(all[0].manifest,
+              "/home/v/.config/chromium/NativeMessagingHosts/pt.ardenax.votingx.json");
+    EXPECT_EQ(all[1].manifest,
+              "/home/v/.config/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json");
+    EXPECT_EQ(all[2].manifest, "/home/v/.mozilla/native-messaging-hosts/pt.ardenax.votingx.json");
+    EXPECT_EQ(all[2].browser, Browser::Firefox);
+
+    const auto xdg = NativeHostInstaller::targets("chrome", {"/home/v", "/cfg"}, std::nullopt);
+    ASSERT_EQ(xdg.size(), 1U);
+    EXPECT_EQ(xdg[0].manifest, "/cfg/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json");
+
+    const auto profile = NativeHostInstaller::targets("chromium", folders, fs::path("/p"));
+    ASSERT_EQ(profile.size(), 1U);
+    EXPECT_EQ(profile[0].manifest, "/p/NativeMessagingHosts/pt.ardenax.votingx.json");
+
+    const std::vector<std::pair<std::string, std::optional<fs::path>>> impossible = {
+        {"opera", std::nullopt}, {"firefox", fs::path("/p")}, {"all", fs::path("/p")}};
+    for (const auto& choice : impossible) {
+        EXPECT_NE(testing::failureNumber(
+                      [&] { NativeHostInstaller::targets(choice.first, folders, choice.second); }),
+                  0)
+            << choice.first;
+    }
+    EXPECT_NE(testing::failureNumber([&] {
+                  NativeHostInstaller::targets("all", {"", ""}, std::nullopt);
+              }),
+              0);
+}
+
+TEST(NativeHostInstaller, ManifestsMatchThePackagedOnes) {
+    for (const auto& [browser, name] :
+         {std::pair{Browser::Chromium, "chromium"}, std::pair{Browser::Firefox, "firefox"}}) {
+        EXPECT_EQ(NativeHostInstaller::manifest(browser, "/usr/bin/ardenax-host"),
+                  readJson(fs::path(ARDENAX_PACKAGE_MANIFESTS) / (std::string(name) + ".json")))
+            << name;
+    }
+    EXPECT_EQ(NativeHostInstaller::manifest(Browser::Chrome, "/h")["allowed_origins"],
+              nlohmann::json::array({"chrome-extension://ccmkdfbfiaoiaaedebenegpbddgenkck/"}));
+}
+
+TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
+    const testing::TempDir dir;
+    const auto targets = NativeHostInstaller::targets("all", {dir.path(), ""}, std::nullopt);
+    for (const auto& target : targets) {
+        NativeHostInstaller::install(target, "/old/ardenax-host");
+        NativeHostInstaller::install(target, "/opt/ardenax/bin/ardenax-host");
+        EXPECT_EQ(readJson(target.manifest),
+                  NativeHostInstaller::manifest(target.browser, "/opt/ardenax/bin/ardenax-host"));
+        EXPECT_EQ(std::distance(fs::directory_iterator(target.manifest.parent_path()),
+                                fs::directory_iterator()),
+                  1);
+    }
+    for (const auto& target : targets) {
+        EXPECT_TRUE(NativeHostInstaller::uninstall(target));
+        EXPECT_FALSE(fs::exists(target.manifest));
+        EXPECT_FALSE(NativeHostInstaller::uninstall(target));
+    }
+
+    // A file where a folder should be: the install fails and says so.
+    std::ofstream(dir.path() / "blocked").put('x');
+    const NativeHostInstaller::Target blocked{
+        Browser::Chromium, dir.path() / "blocked" / "NativeMessagingHosts" / "m.json"};
+    EXPECT_NE(testing::failureNumber([&] { NativeHostInstaller::install(blocked, "/h"); }), 0);
+}
+
+}  // namespace
+}  // namespace ardenax::host

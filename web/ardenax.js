@@ -1,0 +1,145 @@
+// ArdenaX page library: the nine methods of the ArdenaX voting control for
+// page script, through the ArdenaX browser extension and its native host.
+//
+//   import { ArdenaX } from './ardenax.js';
+//   const vx = await ArdenaX.connect();
+//   const token = await vx.obtainToken('utilizador=ana###senha=segredo');
+
+const NOT_INSTALLED = 'the ArdenaX component is not installed';
+
+/** A call or a connection that did not give a result. */
+export class ArdenaXError extends Error {
+  constructor({ code, message, number, description, source }) {
+    super(message ?? description ?? code);
+    this.name = 'ArdenaXError';
+    /** 'not-installed' | 'refused' | 'disconnected' | 'failed' | 'timeout' */
+    this.code = code;
+    if (number !== undefined) {
+      // Only for 'failed': the control's own error (resetState can raise one).
+      this.number = number;
+      this.description = description;
+      this.source = source;
+    }
+  }
+}
+
+function toText(value, method) {
+  if (typeof value === 'string') return value;
+  if (typeof value === 'number' && Number.isFinite(value)) return String(value);
+  throw new TypeError(`ArdenaX.${method}: every argument must be a text`);
+}
+
+// Talks with the extension's content script through the page's window, and
+// hears only what that window itself posted: other frames cannot answer.
+class Link {
+  #window;
+  #pending = new Map();
+  #prefix = globalThis.crypto.randomUUID();
+  #next = 1;
+
+  constructor(win) {
+    this.#window = win;
+    win.addEventListener('message', (event) => this.#receive(event));
+  }
+
+  #receive(event) {
+    if (event.source !== this.#window || event.origin !== this.#window.location.origin) return;
+    const data = event.data;
+    if (data === null || typeof data !== 'object' || data.ardenax !== 'reply') return;
+    const settle = this.#pending.get(data.id);
+    if (settle === undefined) return;
+    this.#pending.delete(data.id);
+    settle(data);
+  }
+
+  // Posts `message` and resolves with the reply to it; rejects after
+  // `timeout` ms when that is given.
+  send(message, timeout) {
+    const id = `${this.#prefix}:${this.#next++}`;
+    return new Promise((resolve, reject) => {
+      let timer;
+      this.#pending.set(id, (reply) => {
+        clearTimeout(timer);
+        if (reply.error) reject(new ArdenaXError(reply.error));
+        else resolve(reply);
+      });
+      if (timeout !== undefined) {
+        timer = setTimeout(() => {
+          this.#pending.delete(id);
+          reject(new ArdenaXError({ code: 'timeout', message: 'ArdenaX did not answer in time' }));
+        }, timeout);
+      }
+      this.#window.postMessage({ ...message, id }, this.#window.location.origin);
+    });
+  }
+}
+
+/** One ArdenaX control. Its calls run one at a time, in the order made. */
+class VotingX {
+  #link;
+  #session;
+  #tail = Promise.resolve();
+
+  constructor(link, session) {
+    this.#link = link;
+    this.#session = session;
+  }
+
+  obtainToken(credentials) {
+    return this.#call('obtainToken', [credentials]);
+  }
+  getCurrentToken() {
+    return this.#call('getCurrentToken', []);
+  }
+  setChoice(cardId, cardDesc, Choices) {
+    return this.#call('setChoice', [cardId, cardDesc, Choices]);
+  }
+  getConfirmationText() {
+    return this.#call('getConfirmationText', []);
+  }
+  createPINHash(pin) {
+    return this.#call('createPINHash', [pin]);
+  }
+  setPINHash(pin) {
+    return this.#call('setPINHash', [pin]);
+  }
+  getCurrentPINHash() {
+    return this.#call('getCurrentPINHash', []);
+  }
+  getVersion() {
+    return this.#call('getVersion', []);
+  }
+  resetState() {
+    return this.#call('resetState', []);
+  }
+
+  #call(method, args) {
+    let texts;
+    try {
+      texts = args.map((arg) => toText(arg, method));
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    const message = { ardenax: 'request', session: this.#session, method, args: texts };
+    const result = this.#tail.then(() => this.#link.send(message));
+    this.#tail = result.catch(() => undefined);
+    return result.then((reply) => reply.result);
+  }
+}
+
+export const ArdenaX = {
+  /**
+   * Connects to the ArdenaX control of this page (one per page: every
+   * connection of a page reaches the same control). Rejects with an
+   * ArdenaXError whose code is 'not-installed' when the extension or its
+   * host is missing, 'refused' when this page's origin may not use it.
+   */
+  async connect({ window: win = globalThis.window, timeout = 15000 } = {}) {
+    if (!win?.document?.documentElement?.hasAttribute('data-ardenax')) {
+      throw new ArdenaXError({ code: 'not-installed', message: NOT_INSTALLED });
+    }
+    const link = new Link(win);
+    const reply = await link.send({ ardenax: 'connect' }, timeout);
+    return new VotingX(link, reply.connected);
+  },
+};
