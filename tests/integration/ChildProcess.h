@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <fcntl.h>
+#include <optional>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
+
+namespace ardenax::testing {
+
+// A program run with its standard input and output on pipes, for tests that
+// talk to it as its caller would.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& extraEnvironment = {}) {
+        std::array<int, 2> in{};
+        std::array<int, 2> out{};
+        if (::pipe2(in.data(), O_CLOEXEC) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<std::string> env(extraEnvironment);
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            env.emplace_back(*entry);
+        }
+        const auto pointers = [](std::vector<std::string>& texts) {
+            std::vector<char*> result;
+            for (auto& text : texts) {
+                result.push_back(text.data());
+            }
+            result.push_back(nullptr);
+            return result;
+        };
+        auto argvPointers = pointers(argv);
+        auto envPointers = pointers(env);
+        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr,
+                                        argvPointers.data(), envPointers.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        toChild_ = in[1];
+        fromChild_ = out[0];
+        if (spawned != 0) {
+            throw std::runtime_error("cannot start " + program);
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() {
+        closeInput();
+        if (fromChild_ >= 0) {
+            ::close(fromChild_);
+        }
+        if (pid_ > 0) {
+            wait();
+        }
+    }
+
+    void write(const std::string& bytes) const {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const auto written = ::write(toChild_, bytes.data() + done, bytes.size() - done);
+            if (written <= 0) {
+                throw std::runtime_error("the child stopped reading");
+            }
+            done += static_cast<std::size_t>(written);
+        }
+    }
+    // Exactly `count` bytes, or nullopt at the end of the child's output.
+    std::optional<std::string> read(std::size_t count) const {
+        std::string bytes(count, '\0');
+        std::size_t done = 0;
+        while (done < count) {
+            const auto got = ::read(fromChild_, bytes.data() + done, count - done);
+            if (got <= 0) {
+                return std::nullopt;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return bytes;
+    }
+    std::optional<std::string> readLine() const {
+        std::string line;
+        char c = 0;
+        while (::read(fromChild_, &c, 1) == 1) {
+            if (c == '\n') {
+                return line;
+            }
+            line += c;
+        }
+        return std::nullopt;
+    }
+    void closeInput() {
+        if (toChild_ >= 0) {
+            ::close(toChild_);
+            toChild_ = -1;
+        }
+    }
+    // The exit status, once the child has ended.
+    int wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+    int fromChild_ = -1;
+};
+
+}  // namespace ardenax::testing
