@@ -1,7 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build test test-default test-sanitize test-browser format lint clean
-
-PRESETS := default sanitize
+.PHONY: deps build demo test test-default test-sanitize test-browser format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -9,6 +7,10 @@ deps:
 build: deps
 	cmake --preset default
 	cmake --build --preset default
+
+# The main job: one voter's whole road against reference servers on loopback.
+demo: build
+	build/default/apps/ardenax/ardenax demo
 
 test: deps test-default test-sanitize test-browser
 
