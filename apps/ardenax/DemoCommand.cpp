@@ -64,7 +64,7 @@ private:
     fs::path path_;
 };
 
-std::string quoted(const Text& text) {
+std::string shownText(const Text& text) {
     std::string out = "\"";
     for (const char c : toUtf8(text)) {
         out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
@@ -123,16 +123,16 @@ private:
         auto& out = terminal_.out();
         out << "  " << terminal_.bold(toUtf8(method)) << '(';
         for (std::size_t i = 0; i < args.size(); ++i) {
-            out << (i == 0 ? "" : ", ") << quoted(args[i]);
+            out << (i == 0 ? "" : ", ") << shownText(args[i]);
         }
         out << ")\n";
         const auto start = std::chrono::steady_clock::now();
-        const Text result =
+        Text result =
             DispatchTable::invoke(control, DispatchTable::find(method), args).toText();
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         const bool multiLine = result.find(u'\n') != Text::npos;
-        out << "    -> " << (multiLine ? "" : quoted(result)) << "  "
+        out << "    -> " << (multiLine ? "" : shownText(result)) << "  "
             << terminal_.dim(std::to_string(took.count()) + " ms") << '\n';
         if (multiLine) {
             indented(toUtf8(result));
