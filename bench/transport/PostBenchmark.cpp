@@ -8,14 +8,12 @@
 #include "support/Text.h"
 #include "transport/HttpClient.h"
 #include "transport/LoopbackServer.h"
-#include "transport/TestPki.h"
 
 namespace ardenax {
 namespace {
 
 using testing::LoopbackServer;
 using testing::TempDir;
-using testing::TestPki;
 
 constexpr auto SlowAnswer = std::chrono::seconds(2);
 
@@ -23,8 +21,8 @@ constexpr auto SlowAnswer = std::chrono::seconds(2);
 // seconds on /slow, and a client that trusts it.
 class Bench {
 public:
-    Bench() : server_(pki_) {
-        pki_.writeAuthority(dir_.path() / "ca.pem");
+    Bench() {
+        server_.writeAuthority(dir_.path() / "ca.pem");
         settings_.caFile = dir_.path() / "ca.pem";
         server_.routes().Get(".*", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><body>the form page</body></html>", "text/html");
@@ -47,7 +45,6 @@ public:
 
 private:
     TempDir dir_;
-    TestPki pki_;
     HttpSettings settings_;
     LoopbackServer server_;
 };

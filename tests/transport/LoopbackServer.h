@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -9,7 +11,7 @@
 
 #include <httplib.h>
 
-#include "TestPki.h"
+#include "crypto/toolkit/Pki.h"
 
 namespace ardenax::testing {
 
@@ -24,12 +26,12 @@ struct ReceivedRequest {
     std::string referer;
 };
 
-// A real HTTPS server on an ephemeral loopback port. Add routes through
-// routes(), then start(); it stops when the object goes.
+// A real HTTPS server on an ephemeral loopback port, with a certificate from a
+// throwaway authority. Add routes through routes(), then start(); it stops
+// when the object goes.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(const TestPki& pki)
-        : server_(pki.serverCertificate(), pki.serverKey()) {
+    LoopbackServer() : server_(certificate_.x509(), certificate_.privateKey()) {
         server_.set_keep_alive_timeout(1);
         server_.set_tcp_nodelay(true);
         // Runs before the answer is written, once the body has been read.
@@ -78,6 +80,11 @@ public:
 
     int port() const { return port_; }
 
+    // The authority's certificate as PEM, for a client to trust.
+    void writeAuthority(const std::filesystem::path& file) const {
+        std::ofstream(file) << toolkit::certificatePem(authority_);
+    }
+
     std::vector<ReceivedRequest> received() const {
         const std::lock_guard lock(mutex_);
         return received_;
@@ -90,6 +97,9 @@ public:
     }
 
 private:
+    toolkit::Certificate authority_ = toolkit::createAuthority("ArdenaX Test CA");
+    toolkit::Certificate certificate_ =
+        toolkit::issueServerCertificate(authority_, {"127.0.0.1", "localhost"});
     httplib::SSLServer server_;
     int port_ = 0;
     std::thread thread_;
