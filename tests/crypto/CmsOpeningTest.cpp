@@ -19,12 +19,12 @@ Bytes der(CMS_ContentInfo* cms) {
 
 // A signed message made with OpenSSL directly, with the flags given.
 Bytes signWith(const std::string& content, unsigned int flags,
-               const std::vector<const testing::TestIdentity*>& signers) {
+               const std::vector<const toolkit::Certificate*>& signers) {
     const auto data = memoryBio(content);
     const CmsHandle cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags | CMS_PARTIAL));
     for (const auto* signer : signers) {
         EXPECT_NE(
-            CMS_add1_signer(cms.get(), signer->cert.get(), signer->key.get(), EVP_sha256(), flags),
+            CMS_add1_signer(cms.get(), signer->x509(), signer->privateKey(), EVP_sha256(), flags),
             nullptr);
     }
     EXPECT_EQ(CMS_final(cms.get(), data.get(), nullptr, flags), 1);
@@ -70,7 +70,7 @@ TEST(CmsOpeningTest, OpensAnEnvelopeForItsRecipientOnly) {
     EXPECT_EQ(opening.check, EnvelopeCheck::Opened);
     EXPECT_EQ(opening.content, content);
 
-    const auto other = makeIdentity("Other").certificate();
+    const auto other = makeIdentity("Other");
     EXPECT_EQ(openEnvelopedData(envelop(content, other), generatedCertificate()).check,
               EnvelopeCheck::Unopenable);
     EXPECT_EQ(openEnvelopedData(signEmbedded(content, other), generatedCertificate()).check,

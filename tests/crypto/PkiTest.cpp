@@ -25,7 +25,7 @@ int verifyServer(const Certificate& certificate, const Certificate& authority) {
 TEST(PkiTest, TellsAValidSelfSignatureFromAnyOther) {
     // The voter's certificate may sign but not issue: it is self-signed all the same.
     EXPECT_TRUE(hasValidSelfSignature(generatedCertificate()));
-    EXPECT_TRUE(hasValidSelfSignature(makeIdentity("Self").certificate()));
+    EXPECT_TRUE(hasValidSelfSignature(makeIdentity("Self")));
 
     const auto authority = createAuthority("Issuer");
     EXPECT_FALSE(hasValidSelfSignature(issueServerCertificate(authority, {"localhost"})));

@@ -76,7 +76,7 @@ TEST_F(X509CrypterTest, EnvelopesTheSingleByteTextForOneRsaRecipientWithTripleDe
 
 TEST_F(X509CrypterTest, AgreesAKeyWithAnEllipticCurveRecipientGivenInPem) {
     const auto recipient = makeIdentity("ec recipient");
-    crypter_.setCertificate(fromUtf8(recipient.certificatePem()));
+    crypter_.setCertificate(fromUtf8(toolkit::certificatePem(recipient)));
     const auto envelope = crypter_.Encrypt(Text(Vote));
     ASSERT_TRUE(messageBox_->texts.empty());
     const auto cms = parseCms(envelope);
@@ -84,18 +84,18 @@ TEST_F(X509CrypterTest, AgreesAKeyWithAnEllipticCurveRecipientGivenInPem) {
     ASSERT_EQ(sk_CMS_RecipientInfo_num(recipients), 1);
     EXPECT_EQ(CMS_RecipientInfo_type(sk_CMS_RecipientInfo_value(recipients, 0)),
               CMS_RECIPINFO_AGREE);
-    EXPECT_EQ(open(envelope, recipient.cert.get(), recipient.key.get()), VoteBytes);
+    EXPECT_EQ(open(envelope, recipient.x509(), recipient.privateKey()), VoteBytes);
 }
 
 TEST_F(X509CrypterTest, KeepsTheFirstCertificateItLoaded) {
     const auto first = makeIdentity("first");
     const auto second = makeIdentity("second");
-    crypter_.setCertificate(fromUtf8(first.certificatePem()));
+    crypter_.setCertificate(fromUtf8(toolkit::certificatePem(first)));
     ASSERT_FALSE(crypter_.Encrypt(u"1").empty());
-    crypter_.setCertificate(fromUtf8(second.certificatePem()));
+    crypter_.setCertificate(fromUtf8(toolkit::certificatePem(second)));
     const auto envelope = crypter_.Encrypt(u"2");
-    EXPECT_EQ(open(envelope, first.cert.get(), first.key.get()), "2");
-    EXPECT_EQ(open(envelope, second.cert.get(), second.key.get()), std::nullopt);
+    EXPECT_EQ(open(envelope, first.x509(), first.privateKey()), "2");
+    EXPECT_EQ(open(envelope, second.x509(), second.privateKey()), std::nullopt);
 }
 
 TEST_F(X509CrypterTest, WithoutACertificateShowsTwoMessagesAndGivesNothing) {
@@ -108,7 +108,7 @@ TEST_F(X509CrypterTest, WithoutACertificateShowsTwoMessagesAndGivesNothing) {
 TEST_F(X509CrypterTest, AMalformedCertificateIsNotLoadedAgainLater) {
     crypter_.setCertificate(u"not a certificate");
     EXPECT_EQ(crypter_.Encrypt(u"vote"), u"");
-    crypter_.setCertificate(fromUtf8(makeIdentity("late").certificatePem()));
+    crypter_.setCertificate(fromUtf8(toolkit::certificatePem(makeIdentity("late"))));
     EXPECT_EQ(crypter_.Encrypt(u"vote"), u"");
     EXPECT_EQ(messageBox_->texts,
               (std::vector<Text>{loadFailure(u"5", u"Malformed certificate", u"Certificate"),

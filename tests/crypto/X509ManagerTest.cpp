@@ -84,7 +84,7 @@ TEST_F(X509ManagerTest, ASecondRunWithoutResetReturnsTheNewCertificate) {
 }
 
 TEST_F(X509ManagerTest, RemovalDeletesTheCertificateAndToleratesAbsence) {
-    const auto kept = testing::makeIdentity("ArdenaCert kept").certificate();
+    const auto kept = testing::makeIdentity("ArdenaCert kept");
     CertificateStore(environment_.storeRoot, u"REQUEST", StoreAccess::ReadWrite).add(kept);
     const auto generated = X509Manager(environment_).GenerateCertificate();
     ASSERT_TRUE(generated);

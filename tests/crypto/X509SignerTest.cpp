@@ -58,7 +58,7 @@ TEST(X509Signer, SignsTheEnvelopeTextThatAReceiverOpensAfterDecodingIt) {
     auto messageBox = std::make_shared<testing::RecordingMessageBox>();
     X509Crypter crypter(messageBox);
     const auto election = testing::makeIdentity("election");
-    crypter.setCertificate(fromUtf8(election.certificatePem()));
+    crypter.setCertificate(fromUtf8(toolkit::certificatePem(election)));
     const auto envelope = crypter.Encrypt(u"<vote/>");
     const auto cms = parseCms(X509Signer().Sign(envelope, signerCertificate()));
 
@@ -66,7 +66,7 @@ TEST(X509Signer, SignsTheEnvelopeTextThatAReceiverOpensAfterDecodingIt) {
     EXPECT_EQ(embedded, toUtf8(envelope));
     const auto opened = parseCms(fromUtf8(embedded));
     const auto out = toolkit::memoryBio();
-    ASSERT_EQ(CMS_decrypt(opened.get(), election.key.get(), election.cert.get(), nullptr, out.get(),
+    ASSERT_EQ(CMS_decrypt(opened.get(), election.privateKey(), election.x509(), nullptr, out.get(),
                           CMS_BINARY),
               1);
     EXPECT_EQ(toolkit::bioContents(out.get()), "<vote/>");
