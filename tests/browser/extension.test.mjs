@@ -27,16 +27,6 @@ test('a voting page reaches its own host, one per tab, ended with the tab', asyn
   const site = await servePages(t, { '/': connectingPage });
 
   const first = await openConnected(context, `${site}/`);
-  const times = await first.evaluate(async () => {
-    const spent = [];
-    for (let i = 0; i < 200; i++) {
-      const start = performance.now();
-      await window.vx.getVersion();
-      spent.push(performance.now() - start);
-    }
-    return spent.sort((a, b) => a - b);
-  });
-  t.diagnostic(`getVersion page -> host -> page: median ${times[100].toFixed(2)} ms`);
   assert.equal(await first.evaluate(() => window.vx.getVersion()), version);
   const [firstHost] = await hostProcesses(store);
   assert.equal((await hostProcesses(store)).length, 1);

@@ -37,27 +37,15 @@ protected:
 };
 
 TEST_F(ObjectSafetyTest, GetAnswersFromTheFlagsForKnownInterfacesOnly) {
-    const auto none = get(nullptr);
-    EXPECT_EQ(none.status, kOk);
-    EXPECT_EQ(none.supported, 3U);
-    EXPECT_EQ(none.enabled, kUntouched);
-
-    const auto dispatch = get(&kDispatch);
-    EXPECT_EQ(dispatch.status, kOk);
-    EXPECT_EQ(dispatch.supported, 3U);
-    EXPECT_EQ(dispatch.enabled, 1U);
-
-    for (const Guid* persist : {&kPersistStorage, &kPersistStream, &kPersistPropertyBag}) {
-        const auto options = get(persist);
+    const std::vector<std::pair<const Guid*, std::uint32_t>> enabled = {
+        {nullptr, kUntouched}, {&kDispatch, 1},           {&kPersistStorage, 2},
+        {&kPersistStream, 2},  {&kPersistPropertyBag, 2}, {&kUnknown, kUntouched}};
+    for (const auto& [riid, expected] : enabled) {
+        const auto options = get(riid);
         EXPECT_EQ(options.status, kOk);
         EXPECT_EQ(options.supported, 3U);
-        EXPECT_EQ(options.enabled, 2U);
+        EXPECT_EQ(options.enabled, expected) << (riid ? toUtf8(riid->toText()) : "null");
     }
-
-    const auto unknown = get(&kUnknown);
-    EXPECT_EQ(unknown.status, kOk);
-    EXPECT_EQ(unknown.supported, 3U);
-    EXPECT_EQ(unknown.enabled, kUntouched);
 }
 
 struct SetCase {

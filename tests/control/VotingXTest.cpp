@@ -61,7 +61,6 @@ TEST_F(VotingXTest, RealPlatformGetsTheDefaultsAndKeepsPublicKeyAlgoValueEmpty) 
     EXPECT_EQ(platform.PromotorUrl(), u"https://127.0.0.1:1/promotor/obtaintoken");
     EXPECT_EQ(platform.SmvURl(), u"https://127.0.0.1:1/smv/votesetter");
     EXPECT_EQ(platform.PublicKeyAlgoValue(), u"");
-    EXPECT_EQ(dynamic_cast<const XMLP7VotingPlat*>(&platform) != nullptr, true);
 }
 
 TEST_F(VotingXTest, DefaultUrlsAreTheProductionEndpoints) {
@@ -97,11 +96,6 @@ TEST_F(VotingXTest, FailingFirstResetMeansNoControl) {
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->number(), 7);
     EXPECT_EQ(script->journal, (Journal{"ParamSeparator@1", "AttribSeparator@1"}));
-}
-
-TEST_F(VotingXTest, VersionIsTheFixedText) {
-    const VotingX control(environment(), fakes());
-    EXPECT_EQ(control.getVersion(), u"2.1.0.2239");
 }
 
 TEST_F(VotingXTest, PlatformErrorTextsPassUnchangedWithoutABox) {
@@ -159,15 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
                   [](VotingX& x) { return Variant(x.getCurrentPINHash()); }}),
     [](const auto& info) { return info.param.platformMethod; });
 
-TEST_F(VotingXTest, FailureStatusShowsAsSignedDecimal) {
-    VotingX control(environment(), fakes());
-    script->failNext = {"obtainToken", Failure(Failure::E_Fail, u"Unspecified error")};
-    control.obtainToken(u"");
-    ASSERT_EQ(boxes->texts.size(), 1U);
-    EXPECT_EQ(boxes->texts[0],
-              u"Erro ao obter token [plataforma]: \r\n-2147467259\r\nUnspecified error");
-}
-
 TEST_F(VotingXTest, FailureLeavesThePlatformInPlace) {
     VotingX control(environment(), fakes());
     script->failNext = {"setChoice", Failure(9, u"Subscript out of range")};
@@ -187,11 +172,6 @@ TEST_F(VotingXTest, ConfirmationVariantBecomesText) {
     ASSERT_EQ(boxes->texts.size(), 1U);
     EXPECT_EQ(boxes->texts[0],
               u"Erro ao obter texto da confirmação[plataforma]: \r\n94\r\nInvalid use of Null");
-}
-
-TEST_F(VotingXTest, SetPinHashAnswersAVariantOfText) {
-    VotingX control(environment(), fakes());
-    EXPECT_EQ(control.setPINHash(u"1"), Variant(u"result"));
 }
 
 TEST_F(VotingXTest, ControlWithoutMessageBoxIsRefused) {
