@@ -30,6 +30,7 @@ std::vector<std::string> subjects(const CertificateStore& store) {
 
 std::vector<Certificate> makeCertificates(const std::string& prefix, int count) {
     std::vector<Certificate> certificates;
+    certificates.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         certificates.push_back(makeIdentity(prefix + std::to_string(i)));
     }
@@ -146,10 +147,12 @@ TEST(CertificateStore, ConcurrentProcessesLoseNothingAndKeepEachOnesOrder) {
     constexpr int PerWriter = 5;
     const TempDir root;
     std::vector<std::vector<Certificate>> certificates;
+    certificates.reserve(Writers);
     for (int w = 0; w < Writers; ++w) {
         certificates.push_back(makeCertificates("w" + std::to_string(w) + "-", PerWriter));
     }
     std::vector<pid_t> children;
+    children.reserve(Writers);
     for (int w = 0; w < Writers; ++w) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -173,13 +176,14 @@ TEST(CertificateStore, ConcurrentProcessesLoseNothingAndKeepEachOnesOrder) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     const auto stored = subjects(CertificateStore(root.path(), u"REQUEST", StoreAccess::ReadOnly));
-    ASSERT_EQ(stored.size(), std::size_t{Writers * PerWriter});
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(Writers) * PerWriter);
     for (int w = 0; w < Writers; ++w) {
         const auto prefix = "CN=w" + std::to_string(w) + "-";
         std::vector<std::string> own;
         std::copy_if(stored.begin(), stored.end(), std::back_inserter(own),
                      [&](const auto& s) { return s.starts_with(prefix); });
         std::vector<std::string> expected;
+        expected.reserve(PerWriter);
         for (int i = 0; i < PerWriter; ++i) {
             expected.push_back(prefix + std::to_string(i));
         }

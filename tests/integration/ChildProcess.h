@@ -37,6 +37,7 @@ public:
         }
         const auto pointers = [](std::vector<std::string>& texts) {
             std::vector<char*> result;
+            result.reserve(texts.size() + 1);
             for (auto& text : texts) {
                 result.push_back(text.data());
             }

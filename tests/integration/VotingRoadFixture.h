@@ -38,7 +38,7 @@ protected:
 
     // Token, the three demo cards (one slot of the second left blank) and a PIN.
     Text prepareVote() {
-        const Text token = call(u"obtainToken", {Text(Credentials)});
+        Text token = call(u"obtainToken", {Text(Credentials)});
         EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Ana"}), u"OK");
         EXPECT_EQ(call(u"setChoice", {u"BOT_Assembleia", u"Assembleia", u"Lista A###Lista B"}),
                   u"OK");

@@ -217,6 +217,7 @@ TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
 
     std::vector<std::string> answers(Voters);
     std::vector<std::thread> voters;
+    voters.reserve(Voters);
     for (int i = 0; i < Voters; ++i) {
         voters.emplace_back([this, i, &answers] {
             const auto answer = obtainToken("v" + std::to_string(i), "p" + std::to_string(i));

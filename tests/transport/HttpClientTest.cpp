@@ -41,7 +41,7 @@ protected:
     }
 
     void addRoutes(httplib::Server& routes) {
-        const auto answer = [](std::string content, std::string type) {
+        const auto answer = [](const std::string& content, const std::string& type) {
             return [content, type](const httplib::Request&, httplib::Response& response) {
                 response.set_content(content, type);
             };
