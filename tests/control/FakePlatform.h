@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,48 +40,35 @@ public:
     Text getCurrentPINHash() override { return call("getCurrentPINHash"); }
     void removeCertificate() override { call("removeCertificate"); }
 
-    const Text& ParamSeparator() const override { return property("ParamSeparator"); }
-    void ParamSeparator(const Text& vNewValue) override { set("ParamSeparator", vNewValue); }
-    const Text& AttribSeparator() const override { return property("AttribSeparator"); }
-    void AttribSeparator(const Text& vNewValue) override { set("AttribSeparator", vNewValue); }
-    const Text& PromotorResSeparator() const override { return property("PromotorResSeparator"); }
-    void PromotorResSeparator(const Text& vNewValue) override {
-        set("PromotorResSeparator", vNewValue);
-    }
-    const Text& NVoteBullSeparator() const override { return property("NVoteBullSeparator"); }
-    void NVoteBullSeparator(const Text& vNewValue) override {
-        set("NVoteBullSeparator", vNewValue);
-    }
-    const Text& NVoteBTupleSeparator() const override { return property("NVoteBTupleSeparator"); }
-    void NVoteBTupleSeparator(const Text& vNewValue) override {
-        set("NVoteBTupleSeparator", vNewValue);
-    }
-    const Text& SmvURl() const override { return property("SmvURl"); }
-    void SmvURl(const Text& vNewValue) override { set("SmvURl", vNewValue); }
-    const Text& PromotorUrl() const override { return property("PromotorUrl"); }
-    void PromotorUrl(const Text& vNewValue) override { set("PromotorUrl", vNewValue); }
-    const Text& PublicKeyParamName() const override { return property("PublicKeyParamName"); }
-    void PublicKeyParamName(const Text& vNewValue) override {
-        set("PublicKeyParamName", vNewValue);
-    }
-    const Text& PublicKeyAlgoParamName() const override {
-        return property("PublicKeyAlgoParamName");
-    }
-    void PublicKeyAlgoParamName(const Text& vNewValue) override {
-        set("PublicKeyAlgoParamName", vNewValue);
-    }
-    const Text& PublicKeyAlgoValue() const override { return property("PublicKeyAlgoValue"); }
-    void PublicKeyAlgoValue(const Text& vNewValue) override {
-        set("PublicKeyAlgoValue", vNewValue);
-    }
-    const Text& EncryptionAlgo() const override { return property("EncryptionAlgo"); }
-    void EncryptionAlgo(const Text& vNewValue) override { set("EncryptionAlgo", vNewValue); }
-    const Text& PinParamName() const override { return property("PinParamName"); }
-    void PinParamName(const Text& vNewValue) override { set("PinParamName", vNewValue); }
-    const Text& TokenParamName() const override { return property("TokenParamName"); }
-    void TokenParamName(const Text& vNewValue) override { set("TokenParamName", vNewValue); }
-    const Text& VoteParamName() const override { return property("VoteParamName"); }
-    void VoteParamName(const Text& vNewValue) override { set("VoteParamName", vNewValue); }
+    // Property writes are journalled; what the fake reads back is empty.
+    const Text& ParamSeparator() const override { return empty_; }
+    void ParamSeparator(const Text&) override { call("ParamSeparator"); }
+    const Text& AttribSeparator() const override { return empty_; }
+    void AttribSeparator(const Text&) override { call("AttribSeparator"); }
+    const Text& PromotorResSeparator() const override { return empty_; }
+    void PromotorResSeparator(const Text&) override { call("PromotorResSeparator"); }
+    const Text& NVoteBullSeparator() const override { return empty_; }
+    void NVoteBullSeparator(const Text&) override { call("NVoteBullSeparator"); }
+    const Text& NVoteBTupleSeparator() const override { return empty_; }
+    void NVoteBTupleSeparator(const Text&) override { call("NVoteBTupleSeparator"); }
+    const Text& SmvURl() const override { return empty_; }
+    void SmvURl(const Text&) override { call("SmvURl"); }
+    const Text& PromotorUrl() const override { return empty_; }
+    void PromotorUrl(const Text&) override { call("PromotorUrl"); }
+    const Text& PublicKeyParamName() const override { return empty_; }
+    void PublicKeyParamName(const Text&) override { call("PublicKeyParamName"); }
+    const Text& PublicKeyAlgoParamName() const override { return empty_; }
+    void PublicKeyAlgoParamName(const Text&) override { call("PublicKeyAlgoParamName"); }
+    const Text& PublicKeyAlgoValue() const override { return empty_; }
+    void PublicKeyAlgoValue(const Text&) override { call("PublicKeyAlgoValue"); }
+    const Text& EncryptionAlgo() const override { return empty_; }
+    void EncryptionAlgo(const Text&) override { call("EncryptionAlgo"); }
+    const Text& PinParamName() const override { return empty_; }
+    void PinParamName(const Text&) override { call("PinParamName"); }
+    const Text& TokenParamName() const override { return empty_; }
+    void TokenParamName(const Text&) override { call("TokenParamName"); }
+    const Text& VoteParamName() const override { return empty_; }
+    void VoteParamName(const Text&) override { call("VoteParamName"); }
 
 private:
     Text call(const std::string& name) {
@@ -94,18 +80,9 @@ private:
         }
         return script_->result;
     }
-    const Text& property(const std::string& name) const {
-        const auto found = properties_.find(name);
-        return found == properties_.end() ? empty_ : found->second;
-    }
-    void set(const std::string& name, const Text& value) {
-        call(name);
-        properties_[name] = value;
-    }
 
     std::shared_ptr<Script> script_;
     std::string id_;
-    std::map<std::string, Text> properties_;
     Text empty_;
 };
 
