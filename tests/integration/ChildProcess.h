@@ -18,8 +18,7 @@ namespace ardenax::testing {
 // talk to it as its caller would.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& extraEnvironment = {}) {
+    ChildProcess(const std::string& program, const std::vector<std::string>& args) {
         std::array<int, 2> in{};
         std::array<int, 2> out{};
         if (::pipe2(in.data(), O_CLOEXEC) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0) {
@@ -31,23 +30,14 @@ public:
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env(extraEnvironment);
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            env.emplace_back(*entry);
+        std::vector<char*> argvPointers;
+        argvPointers.reserve(argv.size() + 1);
+        for (auto& text : argv) {
+            argvPointers.push_back(text.data());
         }
-        const auto pointers = [](std::vector<std::string>& texts) {
-            std::vector<char*> result;
-            result.reserve(texts.size() + 1);
-            for (auto& text : texts) {
-                result.push_back(text.data());
-            }
-            result.push_back(nullptr);
-            return result;
-        };
-        auto argvPointers = pointers(argv);
-        auto envPointers = pointers(env);
-        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr,
-                                        argvPointers.data(), envPointers.data());
+        argvPointers.push_back(nullptr);
+        const int spawned =
+            posix_spawn(&pid_, program.c_str(), &actions, nullptr, argvPointers.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);

@@ -66,16 +66,6 @@ protected:
         EXPECT_EQ(reply.value("id", -1), id) << reply;
         return reply.value("result", "<no result: " + reply.dump() + ">");
     }
-    void vote() const {
-        EXPECT_EQ(call(2, "obtainToken", {"utilizador=eleitor2###senha=demo2"}).size(), 32U);
-        EXPECT_EQ(call(3, "setChoice", {"BOT_Presidente", "Presidente", "Rita Fonseca"}), "OK");
-        EXPECT_EQ(call(4, "setChoice", {"BOT_Assembleia", "Assembleia", "Lista D"}), "OK");
-        EXPECT_EQ(call(5, "setChoice", {"BOT_Referendo", "Referendo", "Sim"}), "OK");
-        EXPECT_EQ(call(6, "setPINHash", {"0000"}).size(), 28U);
-        EXPECT_EQ(call(7, "getConfirmationText"), kConfirmation);
-        EXPECT_EQ(call(8, "resetState"), "OK");
-    }
-
     testing::TempDir home;
     server::ReferenceServer server{{.database = home.path() / "election.db"}};
     testing::ChildProcess* host_ = nullptr;
@@ -84,8 +74,12 @@ protected:
     void SetUp() override { server.writeCaFile(home.path() / "ca.pem"); }
 };
 
-TEST_F(HostProcess, JsonLinesVoteWithAMessageBoxAnsweredByTheCaller) {
-    auto host = startHost(true);
+// A browser's session: the host takes its settings from the command line,
+// hands a message box to its caller and votes through the servers.
+TEST_F(HostProcess, NativeMessagingVoteThenAnImpossibleLengthEndsTheHost) {
+    auto host = startHost(false);
+    send({{"origin", "https://127.0.0.1:" + std::to_string(server.port())}});
+    EXPECT_EQ(receive().value("accepted", false), true);
     send({{"id", 1}, {"method", "obtainToken"}, {"args", {"utilizador=eleitor2###"}}});
     EXPECT_EQ(receive(), (json{{"id", 1},
                                {"messageBox",
@@ -96,25 +90,29 @@ TEST_F(HostProcess, JsonLinesVoteWithAMessageBoxAnsweredByTheCaller) {
                                   "9\r\nSubscript out of range"}}}}));
     send({{"id", 1}, {"messageBoxClosed", true}});
     EXPECT_EQ(receive(), (json{{"id", 1}, {"result", ""}}));
-    vote();
-    host->closeInput();
-    EXPECT_EQ(host->wait(), 0);
+
+    EXPECT_EQ(call(2, "obtainToken", {"utilizador=eleitor2###senha=demo2"}).size(), 32U);
+    EXPECT_EQ(call(3, "setChoice", {"BOT_Presidente", "Presidente", "Rita Fonseca"}), "OK");
+    EXPECT_EQ(call(4, "setChoice", {"BOT_Assembleia", "Assembleia", "Lista D"}), "OK");
+    EXPECT_EQ(call(5, "setChoice", {"BOT_Referendo", "Referendo", "Sim"}), "OK");
+    EXPECT_EQ(call(6, "setPINHash", {"0000"}).size(), 28U);
+    EXPECT_EQ(call(7, "getConfirmationText"), kConfirmation);
     const auto counted = server.database().countedVotes();
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_EQ(counted[0].login, "eleitor2");
     EXPECT_NE(counted[0].xml.find("<Choice>Rita Fonseca</Choice>"), std::string::npos);
-}
 
-TEST_F(HostProcess, NativeMessagingVoteThenAnImpossibleLengthEndsTheHost) {
-    auto host = startHost(false);
-    send({{"origin", "https://127.0.0.1:" + std::to_string(server.port())}});
-    EXPECT_EQ(receive().value("accepted", false), true);
-    vote();
-    EXPECT_EQ(server.database().countedVotes().size(), 1U);
     // A length no browser sends ends the host, after an error reply.
     host->write(std::string("\xFF\xFF\xFF\x7F", 4));
     EXPECT_TRUE(receive().contains("error"));
     EXPECT_EQ(host->wait(), 1);
+}
+
+TEST_F(HostProcess, JsonLinesAnswerUntilTheInputEnds) {
+    auto host = startHost(true);
+    EXPECT_EQ(call(1, "getVersion"), "2.1.0.2239");
+    host->closeInput();
+    EXPECT_EQ(host->wait(), 0);
 }
 
 TEST(Demo, RunsTheWholeRoadAndStoresTheVote) {

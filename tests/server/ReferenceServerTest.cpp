@@ -1,6 +1,5 @@
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -159,6 +158,8 @@ TEST_F(ReferenceServerTest, PromotorRefusesBadCredentialsAndCertificates) {
     EXPECT_TRUE(server.database().issuedTokens().empty());
 }
 
+// The refusals of the vote's content are openVote's; here are the form's, and
+// the vote bound to its token's certificate.
 TEST_F(ReferenceServerTest, SmvRefusesAndStoresEveryVoteWithItsVerdict) {
     auto& server = start();
     const auto answer = obtainToken("eleitor1", "demo1");
@@ -170,18 +171,16 @@ TEST_F(ReferenceServerTest, SmvRefusesAndStoresEveryVoteWithItsVerdict) {
               "ERROR the PIN hash is not 28 characters of Base64");
     EXPECT_EQ(castVote(answer.token, foreign),
               "ERROR the vote is not signed by the certificate of its token");
-    EXPECT_EQ(castVote(answer.token, "garbage"), "ERROR the vote is not a signed message");
     EXPECT_EQ(
         post({{u"pin", fromUtf8(PinHash)}, {u"token", fromUtf8(answer.token)}}, server.smvUrl()),
         "ERROR the form must hold the fields pin, token and vote once each");
 
     const auto box = server.database().ballotBox();
-    ASSERT_EQ(box.size(), 4U);
+    ASSERT_EQ(box.size(), 3U);
     EXPECT_EQ(box[0].verdict, "ERROR unknown token");
     EXPECT_EQ(box[0].login, "");
     EXPECT_EQ(box[1].pinHash, "MTIzNA==");
     EXPECT_EQ(box[2].vote, foreign);
-    EXPECT_EQ(box[3].vote, "garbage");
     EXPECT_TRUE(server.database().countedVotes().empty());
 }
 
@@ -267,10 +266,6 @@ TEST_F(ReferenceServerTest, MalformedAndOversizedRequestsAreRefusedClearly) {
 
 TEST_F(ReferenceServerTest, TlsIsTrustedThroughTheThrowawayAuthorityForBothLoopbackNames) {
     auto& server = start();
-    std::ifstream file(caFile_);
-    std::stringstream written;
-    written << file.rdbuf();
-    EXPECT_EQ(written.str(), server.caPem());
     EXPECT_EQ(server.promotorUrl(),
               "https://127.0.0.1:" + std::to_string(server.port()) + "/promotor/obtaintoken");
     EXPECT_EQ(post({}, "https://localhost:" + std::to_string(server.port()) +
