@@ -84,7 +84,6 @@ test('a voter votes from the page and the ballot box holds the vote', async (t) 
   const { cards } = await info.fetchJson('/election.json');
   const { page, dialogs } = await openPage(t, info);
 
-  const started = performance.now();
   await logIn(page, info.voters[0]);
   await page.getByRole('heading', { name: 'Boletins de voto' }).waitFor();
   // Every slot gets a candidate, except the last slot of the first card.
@@ -101,7 +100,6 @@ test('a voter votes from the page and the ballot box holds the vote', async (t) 
   await page.getByLabel('PIN').fill('4321');
   await page.getByRole('button', { name: 'Votar' }).click();
   await page.getByRole('heading', { name: 'Voto enviado' }).waitFor();
-  t.diagnostic(`whole vote in the browser: ${(performance.now() - started).toFixed(0)} ms`);
 
   let expected = 'Tem a certeza que pretende votar da seguinte forma ?\r\n';
   for (const [c, card] of cards.entries()) {
@@ -124,7 +122,7 @@ test('a voter votes from the page and the ballot box holds the vote', async (t) 
 
 test('wrong credentials and a refused vote show the error banner', async (t) => {
   const info = await serve(t, '--refuse-votes');
-  const { page, dialogs } = await openPage(t, info);
+  const { page } = await openPage(t, info);
   const banner = page.locator('#banner');
 
   await logIn(page, info.voters[0], `${info.voters[0].password}x`);
@@ -138,5 +136,4 @@ test('wrong credentials and a refused vote show the error banner', async (t) => 
   await page.getByRole('button', { name: 'Votar' }).click();
   await page.getByText('O voto não foi aceite').waitFor();
   assert.equal(await banner.textContent(), 'O voto não foi aceite: ERROR votes are closed');
-  t.diagnostic(`message boxes: ${JSON.stringify(dialogs)}`);
 });
