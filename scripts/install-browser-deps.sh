@@ -9,16 +9,7 @@ missing=()
 [ -x /usr/bin/chromium ] || missing+=(chromium)
 command -v node >/dev/null || missing+=(nodejs)
 command -v npm >/dev/null || missing+=(npm)
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "install-browser-deps: installing ${missing[*]}"
-    sudo_cmd=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo_cmd=(sudo)
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
+scripts/apt-install.sh "${missing[@]}"
 
 if [ ! -d node_modules/playwright-core ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
     echo "install-browser-deps: npm ci"

@@ -16,15 +16,7 @@ void appendHex(Text& out, std::uint64_t value, int digits) {
 std::optional<std::uint64_t> readHex(TextView text, std::size_t pos, int digits) {
     std::uint64_t value = 0;
     for (int i = 0; i < digits; ++i) {
-        const char16_t c = text[pos + static_cast<std::size_t>(i)];
-        int digit = -1;
-        if (c >= u'0' && c <= u'9') {
-            digit = c - u'0';
-        } else if (c >= u'A' && c <= u'F') {
-            digit = c - u'A' + 10;
-        } else if (c >= u'a' && c <= u'f') {
-            digit = c - u'a' + 10;
-        }
+        const int digit = hexDigitValue(text[pos + static_cast<std::size_t>(i)]);
         if (digit < 0) {
             return std::nullopt;
         }

@@ -8,19 +8,6 @@
 namespace ardenax::server {
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> decode(std::string_view encoded) {
     std::string decoded;
     decoded.reserve(encoded.size());
@@ -29,8 +16,11 @@ std::optional<std::string> decode(std::string_view encoded) {
         if (c == '+') {
             decoded += ' ';
         } else if (c == '%') {
-            const int high = i + 2 < encoded.size() ? hexValue(encoded[i + 1]) : -1;
-            const int low = high >= 0 ? hexValue(encoded[i + 2]) : -1;
+            const int high = i + 2 < encoded.size()
+                                 ? hexDigitValue(static_cast<unsigned char>(encoded[i + 1]))
+                                 : -1;
+            const int low =
+                high >= 0 ? hexDigitValue(static_cast<unsigned char>(encoded[i + 2])) : -1;
             if (low < 0) {
                 return std::nullopt;
             }

@@ -178,6 +178,19 @@ Text trimBlanks(TextView text) {
     return Text(text.substr(first, last - first + 1));
 }
 
+int hexDigitValue(char32_t c) {
+    if (c >= U'0' && c <= U'9') {
+        return static_cast<int>(c - U'0');
+    }
+    if (c >= U'A' && c <= U'F') {
+        return static_cast<int>(c - U'A' + 10);
+    }
+    if (c >= U'a' && c <= U'f') {
+        return static_cast<int>(c - U'a' + 10);
+    }
+    return -1;
+}
+
 bool isErrorText(TextView text) {
     return text.substr(0, 5) == u"ERROR";
 }

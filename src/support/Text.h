@@ -27,6 +27,9 @@ char16_t foldCase(char16_t character);
 // Strips U+0020 (and only it) at both ends.
 Text trimBlanks(TextView text);
 
+// The value of a hexadecimal digit of either letter case, -1 for any other character.
+int hexDigitValue(char32_t character);
+
 // Whether the first five characters are exactly "ERROR" (a shorter text is compared whole).
 bool isErrorText(TextView text);
 

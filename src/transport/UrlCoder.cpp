@@ -8,19 +8,6 @@ namespace {
 constexpr std::u16string_view kUnreserved =
     u"1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz:/.?=_-$(){}~&";
 
-int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 Text UrlCoder::URLEncode(const Text& sRawURL) {
@@ -58,8 +45,8 @@ Text UrlCoder::URLDecode(const Text& sEncodedURL) {
             continue;
         }
         if (c == u'%' && i + 2 < sEncodedURL.size()) {
-            const int high = hexValue(sEncodedURL[i + 1]);
-            const int low = hexValue(sEncodedURL[i + 2]);
+            const int high = hexDigitValue(sEncodedURL[i + 1]);
+            const int low = hexDigitValue(sEncodedURL[i + 2]);
             if (high >= 0 && low >= 0) {
                 out += fromAnsi(std::string(1, static_cast<char>((high << 4) | low)));
                 i += 2;

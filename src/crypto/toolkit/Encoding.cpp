@@ -6,22 +6,10 @@
 #include <openssl/evp.h>
 
 #include "support/Failure.h"
+#include "support/Text.h"
 
 namespace ardenax::toolkit {
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 bool isBase64Char(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/';
@@ -52,8 +40,8 @@ Bytes fromHex(std::string_view hex) {
     Bytes bytes;
     bytes.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = hexDigit(hex[i]);
-        const int low = hexDigit(hex[i + 1]);
+        const int high = hexDigitValue(static_cast<unsigned char>(hex[i]));
+        const int low = hexDigitValue(static_cast<unsigned char>(hex[i + 1]));
         if (high < 0 || low < 0) {
             throw invalid(u"Not a hexadecimal digit");
         }
