@@ -149,7 +149,11 @@ TEST(CertificateStore, ConcurrentProcessesLoseNothingAndKeepEachOnesOrder) {
     std::vector<std::vector<Certificate>> certificates;
     certificates.reserve(Writers);
     for (int w = 0; w < Writers; ++w) {
-        certificates.push_back(makeCertificates("w" + std::to_string(w) + "-", PerWriter));
+        // Built by append: GCC 12 warns falsely on "literal" + std::string&& at -O3.
+        std::string prefix = "w";
+        prefix += std::to_string(w);
+        prefix += '-';
+        certificates.push_back(makeCertificates(prefix, PerWriter));
     }
     std::vector<pid_t> children;
     children.reserve(Writers);
