@@ -18,16 +18,19 @@ export const pageDir = join(buildDir, 'web/page');
 
 export const run = promisify(execFile);
 
+const removeDir = (dir) => rm(dir, { recursive: true, force: true });
+
 export async function tempDir(t, name) {
   const dir = await mkdtemp(join(tmpdir(), `ardenax-${name}-`));
-  t.after(() => rm(dir, { recursive: true, force: true }));
+  t.after(() => removeDir(dir));
   return dir;
 }
 
 // Starts Chromium (Debian's) with the extension, and registers the host in
 // its profile with the host's own --install. `env` reaches the host.
 export async function launch(t, env = {}, options = {}) {
-  const profile = await tempDir(t, 'profile');
+  // Removed only once Chromium has exited: it writes its profile to the end.
+  const profile = await mkdtemp(join(tmpdir(), 'ardenax-profile-'));
   await run(hostPath, ['--install', '--user-data-dir', profile]);
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
@@ -46,7 +49,10 @@ export async function launch(t, env = {}, options = {}) {
       '--disable-sync',
     ],
   });
-  t.after(() => context.close());
+  t.after(async () => {
+    await context.close();
+    await removeDir(profile);
+  });
   return { context, profile };
 }
 
