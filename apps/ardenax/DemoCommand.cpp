@@ -127,8 +127,7 @@ private:
         }
         out << ")\n";
         const auto start = std::chrono::steady_clock::now();
-        Text result =
-            DispatchTable::invoke(control, DispatchTable::find(method), args).toText();
+        Text result = DispatchTable::invoke(control, DispatchTable::find(method), args).toText();
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         const bool multiLine = result.find(u'\n') != Text::npos;
@@ -158,8 +157,7 @@ private:
         terminal_.section("The voter's road, as a voting page drives it");
         const auto voter = server::ElectionDatabase::demoSetup().voters.front();
         VotingX control(environment());
-        token_ = call(control, u"obtainToken",
-                      {fromUtf8("utilizador=" + voter.login + "###senha=" + voter.password)});
+        token_ = call(control, u"obtainToken", {fromUtf8(voter.credentials())});
         call(control, u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"});
         call(control, u"setChoice",
              {u"BOT_Assembleia", u"Assembleia da República", u"Lista A###Lista C"});

@@ -104,8 +104,7 @@ void printReady(const server::ReferenceServer& server, const ServeOptions& optio
     const auto demo = server::ElectionDatabase::demoSetup();
     if (database.election().id == demo.id) {
         for (const auto& voter : demo.voters) {
-            out << "Demo voter: utilizador=" << voter.login << "###senha=" << voter.password << " ("
-                << voter.displayName << ")\n";
+            out << "Demo voter: " << voter.credentials() << " (" << voter.displayName << ")\n";
         }
     }
     out << "Ready." << std::endl;

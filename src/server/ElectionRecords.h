@@ -28,6 +28,9 @@ struct Voter {
     std::string password;
     std::string displayName;
 
+    // The credentials a voting page passes to obtainToken for this voter.
+    std::string credentials() const { return "utilizador=" + login + "###senha=" + password; }
+
     bool operator==(const Voter&) const = default;
 };
 

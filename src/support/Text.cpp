@@ -95,20 +95,21 @@ char32_t decodeUtf8(std::string_view in, std::size_t& pos) {
 
 }  // namespace
 
+char32_t nextCodePoint(TextView text, std::size_t& pos) {
+    const char16_t c = text[pos++];
+    if (isHighSurrogate(c) && pos < text.size() && isLowSurrogate(text[pos])) {
+        return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
+               (static_cast<char32_t>(text[pos++]) - 0xDC00);
+    }
+    return c;
+}
+
 std::string toUtf8(TextView text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            appendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                                (static_cast<char32_t>(text[i + 1]) - 0xDC00));
-            ++i;
-        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-            appendUtf8(out, kReplacement);
-        } else {
-            appendUtf8(out, c);
-        }
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char32_t c = nextCodePoint(text, pos);
+        appendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? kReplacement : c);
     }
     return out;
 }
@@ -126,13 +127,10 @@ Text fromUtf8(std::string_view utf8) {
 std::string toAnsi(TextView text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const int byte = ansiByte(text[i]);
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char32_t c = nextCodePoint(text, pos);
+        const int byte = c > 0xFFFF ? -1 : ansiByte(static_cast<char16_t>(c));
         out += byte < 0 ? '?' : static_cast<char>(byte);
-        // A surrogate pair is one character, so it becomes one '?'.
-        if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            ++i;
-        }
     }
     return out;
 }

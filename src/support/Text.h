@@ -13,6 +13,10 @@ using TextView = std::u16string_view;
 std::string toUtf8(TextView text);
 Text fromUtf8(std::string_view utf8);
 
+// The code point at `pos`, a surrogate pair read as one; `pos` moves past it.
+// A lone surrogate comes back as itself.
+char32_t nextCodePoint(TextView text, std::size_t& pos);
+
 // UTF-16 <-> the system's single-byte code page, Windows-1252. A character the
 // code page cannot represent becomes '?'.
 std::string toAnsi(TextView text);

@@ -13,18 +13,16 @@ constexpr std::u16string_view kUnreserved =
 Text UrlCoder::URLEncode(const Text& sRawURL) {
     static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
     Text out;
-    for (std::size_t i = 0; i < sRawURL.size(); ++i) {
-        const char16_t c = sRawURL[i];
-        if (kUnreserved.find(c) != TextView::npos) {
-            out += c;
+    for (std::size_t pos = 0; pos < sRawURL.size();) {
+        const std::size_t start = pos;
+        const char32_t c = nextCodePoint(sRawURL, pos);
+        if (c <= 0xFFFF && kUnreserved.find(static_cast<char16_t>(c)) != TextView::npos) {
+            out += static_cast<char16_t>(c);
             continue;
         }
         // One code-page byte per character; a surrogate pair is one character.
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < sRawURL.size() &&
-                          sRawURL[i + 1] >= 0xDC00 && sRawURL[i + 1] <= 0xDFFF;
-        const std::size_t width = pair ? 2 : 1;
-        const auto byte = static_cast<unsigned char>(toAnsi(TextView(sRawURL).substr(i, width))[0]);
-        i += width - 1;
+        const auto byte =
+            static_cast<unsigned char>(toAnsi(TextView(sRawURL).substr(start, pos - start))[0]);
         if (byte == 0x20) {
             out += u'+';
         } else {

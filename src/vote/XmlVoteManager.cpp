@@ -9,13 +9,6 @@ namespace {
 
 constexpr TextView kCrLf = u"\r\n";
 
-bool isHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 bool allowedInXml(char32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
@@ -47,12 +40,8 @@ const std::vector<Text>& choicesOf(const VotingCards& card) {
 Text XmlVoteManager::escape(TextView value) {
     Text out;
     out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        char32_t c = value[i];
-        if (isHighSurrogate(value[i]) && i + 1 < value.size() && isLowSurrogate(value[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (value[i + 1] - 0xDC00);
-            ++i;
-        }
+    for (std::size_t pos = 0; pos < value.size();) {
+        const char32_t c = nextCodePoint(value, pos);
         switch (c) {
             case u'&':
                 out += u"&amp;";
