@@ -25,10 +25,6 @@ void createPrivateFile(const std::filesystem::path& file) {
 
 }  // namespace
 
-void SqliteConnection::Close::operator()(sqlite3* db) const {
-    sqlite3_close_v2(db);
-}
-
 SqliteConnection::SqliteConnection(const std::filesystem::path& file, bool create) {
     if (create) {
         createPrivateFile(file);

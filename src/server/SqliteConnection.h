@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string_view>
 
 #include "server/SqliteStatement.h"
+#include "support/CHandle.h"
 
+// SQLite's own type and release function, declared as SQLite declares them.
 struct sqlite3;
+extern "C" int sqlite3_close_v2(sqlite3* db);
 
 namespace ardenax::server {
 
@@ -24,11 +26,7 @@ public:
     std::int64_t lastInsertId() const;
 
 private:
-    struct Close {
-        void operator()(sqlite3* db) const;
-    };
-
-    std::unique_ptr<sqlite3, Close> db_;
+    CHandle<sqlite3_close_v2> db_;
 };
 
 }  // namespace ardenax::server

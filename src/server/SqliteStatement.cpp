@@ -6,10 +6,6 @@
 
 namespace ardenax::server {
 
-void SqliteStatement::Finalize::operator()(sqlite3_stmt* statement) const {
-    sqlite3_finalize(statement);
-}
-
 SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* statement)
     : db_(db), statement_(statement) {}
 

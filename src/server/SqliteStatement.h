@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "support/CHandle.h"
+
+// SQLite's own types and release function, declared as SQLite declares them.
 struct sqlite3;
 struct sqlite3_stmt;
+extern "C" int sqlite3_finalize(sqlite3_stmt* statement);
 
 namespace ardenax::server {
 
@@ -30,12 +33,8 @@ public:
     bool isNull(int column) const;
 
 private:
-    struct Finalize {
-        void operator()(sqlite3_stmt* statement) const;
-    };
-
     sqlite3* db_;
-    std::unique_ptr<sqlite3_stmt, Finalize> statement_;
+    CHandle<sqlite3_finalize> statement_;
 };
 
 }  // namespace ardenax::server

@@ -13,9 +13,9 @@ using testing::makeIdentity;
 
 // Verifies `certificate` for TLS server use against `authority` alone.
 int verifyServer(const Certificate& certificate, const Certificate& authority) {
-    const OpenSslHandle<X509_STORE, X509_STORE_free> store(X509_STORE_new());
+    const CHandle<X509_STORE_free> store(X509_STORE_new());
     X509_STORE_add_cert(store.get(), authority.x509());
-    const OpenSslHandle<X509_STORE_CTX, X509_STORE_CTX_free> context(X509_STORE_CTX_new());
+    const CHandle<X509_STORE_CTX_free> context(X509_STORE_CTX_new());
     X509_STORE_CTX_init(context.get(), store.get(), certificate.x509(), nullptr);
     X509_STORE_CTX_set_purpose(context.get(), X509_PURPOSE_SSL_SERVER);
     X509_verify_cert(context.get());

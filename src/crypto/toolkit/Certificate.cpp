@@ -111,14 +111,6 @@ X509Handle fromDer(std::string_view der) {
 
 }  // namespace
 
-void Certificate::FreeX509::operator()(x509_st* x509) const {
-    X509_free(x509);
-}
-
-void Certificate::FreeKey::operator()(evp_pkey_st* key) const {
-    EVP_PKEY_free(key);
-}
-
 Certificate::Certificate(x509_st* x509, evp_pkey_st* key) : x509_(x509), key_(key) {}
 
 Certificate::Certificate(Certificate&&) noexcept = default;

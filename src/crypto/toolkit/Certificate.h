@@ -1,15 +1,20 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "crypto/toolkit/Bytes.h"
+#include "support/CHandle.h"
 #include "support/Text.h"
 
-// OpenSSL's own types, declared here so that this header needs none of its headers.
+// OpenSSL's own types and their release functions, declared here as OpenSSL
+// declares them, so that this header needs none of its headers.
 struct evp_pkey_st;
 struct x509_st;
+extern "C" {
+void EVP_PKEY_free(evp_pkey_st* key);
+void X509_free(x509_st* x509);
+}
 
 namespace ardenax::toolkit {
 
@@ -59,18 +64,11 @@ public:
     evp_pkey_st* privateKey() const { return key_.get(); }
 
 private:
-    struct FreeX509 {
-        void operator()(x509_st* x509) const;
-    };
-    struct FreeKey {
-        void operator()(evp_pkey_st* key) const;
-    };
-
     // Takes ownership of both; `key` may be null.
     Certificate(x509_st* x509, evp_pkey_st* key);
 
-    std::unique_ptr<x509_st, FreeX509> x509_;
-    std::unique_ptr<evp_pkey_st, FreeKey> key_;
+    CHandle<X509_free> x509_;
+    CHandle<EVP_PKEY_free> key_;
 };
 
 }  // namespace ardenax::toolkit

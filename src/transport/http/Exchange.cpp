@@ -81,23 +81,15 @@ std::string escaped(CURL* easy, const std::string& text) {
         throw Failure(CURLE_BAD_FUNCTION_ARGUMENT, u"A form field is too large to be posted",
                       u"HttpClient");
     }
-    const std::unique_ptr<char, decltype(&curl_free)> encoded(
-        curl_easy_escape(easy, text.data(), static_cast<int>(text.size())), &curl_free);
+    const CHandle<curl_free> encoded(
+        curl_easy_escape(easy, text.data(), static_cast<int>(text.size())));
     if (!encoded) {
         throw Failure(CURLE_OUT_OF_MEMORY, u"The form could not be encoded", u"HttpClient");
     }
-    return encoded.get();
+    return static_cast<const char*>(encoded.get());
 }
 
 }  // namespace
-
-void Exchange::EasyCleanup::operator()(void* easy) const {
-    curl_easy_cleanup(easy);
-}
-
-void Exchange::ListCleanup::operator()(curl_slist* list) const {
-    curl_slist_free_all(list);
-}
 
 Exchange::Exchange(const Session& session)
     : easy_(curl_easy_init()), detail_(CURL_ERROR_SIZE, '\0') {

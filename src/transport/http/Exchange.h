@@ -1,14 +1,20 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "support/CHandle.h"
 #include "transport/http/FormFields.h"
 #include "transport/http/Response.h"
 #include "transport/http/Session.h"
 
+// libcurl's own types and release functions, declared as libcurl declares
+// them, so that this header needs none of its headers.
 struct curl_slist;
+extern "C" {
+void curl_easy_cleanup(void* curl);
+void curl_slist_free_all(curl_slist* list);
+}
 
 namespace ardenax::http {
 
@@ -29,17 +35,10 @@ public:
     Response postForm(const std::string& url, const FormFields& fields);
 
 private:
-    struct EasyCleanup {
-        void operator()(void* easy) const;
-    };
-    struct ListCleanup {
-        void operator()(curl_slist* list) const;
-    };
-
     Response perform(const std::string& url, std::string_view purpose);
 
-    std::unique_ptr<void, EasyCleanup> easy_;
-    std::unique_ptr<curl_slist, ListCleanup> headers_;
+    CHandle<curl_easy_cleanup> easy_;
+    CHandle<curl_slist_free_all> headers_;
     // libcurl's own account of a failure, filled by the transfer.
     std::string detail_;
 };

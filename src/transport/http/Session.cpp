@@ -46,7 +46,7 @@ void shareData(CURLSH* handle, curl_lock_data data) {
 
 }  // namespace
 
-void Session::ShareCleanup::operator()(void* share) const {
+void releaseShare(void* share) {
     curl_share_cleanup(share);
 }
 

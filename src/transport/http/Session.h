@@ -1,10 +1,13 @@
 #pragma once
 
-#include <memory>
-
+#include "support/CHandle.h"
 #include "support/Environment.h"
 
 namespace ardenax::http {
+
+// Releases a libcurl share handle (libcurl's own function returns a status
+// that has nothing to report at release).
+void releaseShare(void* share);
 
 // What all requests of one client share, as one browser profile would: the
 // settings and, in memory only, the cookie jar, the DNS cache and the TLS
@@ -18,12 +21,8 @@ public:
     void* share() const { return share_.get(); }
 
 private:
-    struct ShareCleanup {
-        void operator()(void* share) const;
-    };
-
     HttpSettings settings_;
-    std::unique_ptr<void, ShareCleanup> share_;
+    CHandle<releaseShare> share_;
 };
 
 }  // namespace ardenax::http

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+namespace ardenax {
+
+namespace detail {
+
+template <class Free>
+struct FreedType;
+
+template <class Result, class T>
+struct FreedType<Result (*)(T*)> {
+    using type = T;
+};
+
+template <auto Free>
+struct CallFree {
+    template <class T>
+    void operator()(T* resource) const {
+        Free(resource);
+    }
+};
+
+}  // namespace detail
+
+// Owns a resource of a C library and gives it back with `Free`, the library's
+// own release function: `CHandle<X509_free>`, `CHandle<curl_easy_cleanup>`,
+// `CHandle<sqlite3_finalize>`. The pointer type is the one `Free` takes.
+template <auto Free>
+using CHandle =
+    std::unique_ptr<typename detail::FreedType<decltype(Free)>::type, detail::CallFree<Free>>;
+
+}  // namespace ardenax
