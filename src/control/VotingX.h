@@ -9,6 +9,7 @@
 #include "support/Failure.h"
 #include "support/Text.h"
 #include "support/Variant.h"
+#include "support/Version.h"
 
 namespace ardenax {
 
@@ -18,7 +19,7 @@ namespace ardenax {
 // an exception from them.
 class VotingX final : public ObjectSafety {
 public:
-    static constexpr TextView Version = u"2.1.0.2239";
+    static constexpr TextView Version = ProductVersion;
 
     using PlatformFactory = std::function<std::unique_ptr<VotingPlatform>(const Environment&)>;
 

@@ -7,11 +7,11 @@
 #include <curl/curl.h>
 
 #include "support/Failure.h"
+#include "support/Version.h"
 
 namespace ardenax::http {
 namespace {
 
-constexpr const char* UserAgent = "ArdenaX/2.1.0.2239";
 constexpr long MaxRedirects = 10;
 // Only what a browser would submit a form over: never file:, ftp: and the like.
 constexpr const char* Protocols = "http,https";
@@ -110,7 +110,8 @@ Exchange::Exchange(const Session& session)
     // An empty name switches the cookie engine on without reading any file;
     // with no jar file set, nothing is ever written.
     setOption(easy, CURLOPT_COOKIEFILE, "");
-    setOption(easy, CURLOPT_USERAGENT, UserAgent);
+    // libcurl keeps its own copy of every text option.
+    setOption(easy, CURLOPT_USERAGENT, ("ArdenaX/" + std::string(ProductVersionUtf8)).c_str());
     setOption(easy, CURLOPT_HTTPHEADER, headers_.get());
     // HTTP/1.1 keeps the server's reason phrase, which the error text carries.
     setOption(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
