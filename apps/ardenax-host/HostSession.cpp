@@ -10,12 +10,10 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
-constexpr std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005U);
 constexpr TextView kSource = u"ardenax-host";
 
 Failure badRequest(const std::string& why) {
-    return {kInvalidArgument, fromUtf8(why), Text(kSource)};
+    return {Failure::E_InvalidArg, fromUtf8(why), Text(kSource)};
 }
 
 json errorReply(const json& id, const Failure& failure) {
@@ -101,8 +99,8 @@ bool HostSession::admit(const OriginPolicy& policy) {
     const auto text = origin->get<std::string>();
     if (!policy.allows(text)) {
         replyError(nullptr,
-                   Failure(kAccessDenied, fromUtf8("The origin " + text + " may not use ArdenaX"),
-                           Text(kSource)));
+                   Failure(Failure::E_AccessDenied,
+                           fromUtf8("The origin " + text + " may not use ArdenaX"), Text(kSource)));
         return false;
     }
     reply({{"origin", text}, {"accepted", true}});

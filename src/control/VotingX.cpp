@@ -5,6 +5,7 @@
 
 #include "platform/XMLP7VotingPlat.h"
 #include "support/Failure.h"
+#include "support/ResultTexts.h"
 
 namespace ardenax {
 namespace {
@@ -120,7 +121,7 @@ Text VotingX::resetState() {
     fresh.SmvURl(environment_.smvUrl);
     safeForScripting_ = true;
     safeForInitializing_ = true;
-    return u"OK";
+    return Text(results::Ok);
 }
 
 std::int32_t VotingX::GetInterfaceSafetyOptions(const Guid* riid, std::uint32_t* supportedOptions,

@@ -4,6 +4,7 @@
 
 #include "crypto/toolkit/CertificateStore.h"
 #include "support/Failure.h"
+#include "support/ResultTexts.h"
 
 namespace ardenax {
 
@@ -12,7 +13,7 @@ X509Manager::X509Manager(const Environment& environment)
 
 Text X509Manager::GetCertificateEncoded() const {
     if (!generatedCert_) {
-        return u"ERROR56";
+        return Text(results::NoCertificate);
     }
     return fromUtf8(generatedCert_->exportBase64());
 }

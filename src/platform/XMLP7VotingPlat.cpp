@@ -11,6 +11,7 @@
 #include "platform/BallotCount.h"
 #include "support/Failure.h"
 #include "support/Int16.h"
+#include "support/ResultTexts.h"
 #include "support/Split.h"
 #include "vote/XmlVoteManager.h"
 
@@ -42,7 +43,7 @@ Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
         X509Manager manager(environment_);
         fresh = manager.GenerateCertificate();
         if (!fresh) {
-            return u"ERROR57";
+            return Text(results::CertificateNotMade);
         }
         ParamList params = credentialParams(credentials);
         params[0] = {PublicKeyParamName_, manager.GetCertificateEncoded()};
@@ -54,7 +55,7 @@ Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
             return strToken_;
         }
         discardCertificate(*fresh);
-        return isErrorText(answer) ? answer : u"ERROR=01_01";
+        return isErrorText(answer) ? answer : Text(results::MalformedPromotorAnswer);
     } catch (const Failure& failure) {
         if (fresh) {
             discardCertificate(*fresh);
@@ -119,13 +120,14 @@ Text XMLP7VotingPlat::getCurrentToken() {
 Text XMLP7VotingPlat::setChoice(const Text& cardId, const Text& cardDesc, const Text& Choices) {
     try {
         if (cardId.empty()) {
-            return u"ERROR51";
+            return Text(results::EmptyCardId);
         }
         if (cardDesc.empty()) {
-            return u"ERROR52";
+            return Text(results::EmptyCardDesc);
         }
-        return recordChoices(cardId, cardDesc, splitChoices(Choices)) ? u"OK"
-                                                                      : u"ERROR setting choices";
+        return Text(recordChoices(cardId, cardDesc, splitChoices(Choices))
+                        ? results::Ok
+                        : results::ChoicesRefused);
     } catch (const Failure&) {
         return u"";
     }
@@ -260,11 +262,11 @@ Text XMLP7VotingPlat::makeRandom(std::size_t byteCount) {
 Text XMLP7VotingPlat::createPINHash(const Text& pin) {
     try {
         if (trimBlanks(pin).empty()) {
-            return u"ERROR53";
+            return Text(results::BlankPin);
         }
         return hashPin(pin);
     } catch (const Failure&) {
-        return u"ERROR_createPINHash";
+        return Text(results::CreatePinHashFailed);
     }
 }
 
@@ -273,12 +275,12 @@ Text XMLP7VotingPlat::setPINHash(const Text& pin) {
         strPinHash_ = hashPin(pin);
         return strPinHash_;
     } catch (const Failure&) {
-        return u"ERROR_setPINHash";
+        return Text(results::SetPinHashFailed);
     }
 }
 
 Text XMLP7VotingPlat::getCurrentPINHash() {
-    return strPinHash_.empty() ? Text(u"ERROR54") : strPinHash_;
+    return strPinHash_.empty() ? Text(results::NoPinHash) : strPinHash_;
 }
 
 void XMLP7VotingPlat::removeCertificate() {

@@ -24,10 +24,16 @@ Text standardDescription(std::int32_t number) {
             return u"Subscript out of range";
         case Failure::TypeMismatch:
             return u"Type mismatch";
+        case Failure::PathNotFound:
+            return u"Path not found";
         case Failure::InvalidUseOfNull:
             return u"Invalid use of Null";
         case Failure::E_Fail:
             return u"Unspecified error";
+        case Failure::E_AccessDenied:
+            return u"Access is denied.";
+        case Failure::E_InvalidArg:
+            return u"The parameter is incorrect.";
         case Failure::DispUnknownName:
             return u"Unknown name.";
         case Failure::DispMemberNotFound:

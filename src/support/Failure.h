@@ -17,10 +17,13 @@ public:
     static constexpr std::int32_t Overflow = 6;
     static constexpr std::int32_t SubscriptOutOfRange = 9;
     static constexpr std::int32_t TypeMismatch = 13;
+    static constexpr std::int32_t PathNotFound = 76;
     static constexpr std::int32_t InvalidUseOfNull = 94;
     static constexpr std::int32_t NoBullOptions = 9999;
     static constexpr std::int32_t NoCertificate = 5091;
     static constexpr std::int32_t E_Fail = static_cast<std::int32_t>(0x80004005U);
+    static constexpr std::int32_t E_AccessDenied = static_cast<std::int32_t>(0x80070005U);
+    static constexpr std::int32_t E_InvalidArg = static_cast<std::int32_t>(0x80070057U);
     static constexpr std::int32_t DispUnknownName = static_cast<std::int32_t>(0x80020006U);
     static constexpr std::int32_t DispMemberNotFound = static_cast<std::int32_t>(0x80020003U);
     static constexpr std::int32_t DispBadParamCount = static_cast<std::int32_t>(0x8002000EU);

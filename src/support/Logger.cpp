@@ -9,12 +9,6 @@
 #include "support/Failure.h"
 
 namespace ardenax {
-namespace {
-
-constexpr std::int32_t kPathNotFound = 76;
-
-}  // namespace
-
 Logger::Logger(std::filesystem::path documentsDir, DateSource today)
     : documentsDir_(std::move(documentsDir)), today_(std::move(today)) {}
 
@@ -33,7 +27,7 @@ Text Logger::getFileName() const {
     // A directory, or a plain file squatting on the name, is left alone.
     if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
         if (!std::filesystem::create_directory(folder, error) && error) {
-            throw Failure(kPathNotFound, u"Path not found: " + fromUtf8(folder.string()));
+            throw Failure(Failure::PathNotFound, u"Path not found: " + fromUtf8(folder.string()));
         }
     }
     const auto date = today_();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "support/Failure.h"
+#include "support/ResultTexts.h"
 
 namespace ardenax {
 namespace {
@@ -80,7 +81,7 @@ Text XmlVoteManager::Store(const Vote& vot) {
             continue;
         }
         if (trimBlanks(card->Id()).empty()) {
-            return u"ERROR55";
+            return Text(results::BlankCardId);
         }
         const Text id = escape(card->Id());
         for (const auto& choice : choicesOf(*card)) {

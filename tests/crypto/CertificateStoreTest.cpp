@@ -122,7 +122,7 @@ TEST(CertificateStore, ReadOnlyRefusesChangesAndSeesAMissingStoreAsEmpty) {
                                std::function<void()>([&] { readOnly.remove(certificate); })}) {
         const auto failure = failureOf(change);
         ASSERT_TRUE(failure);
-        EXPECT_EQ(failure->number(), CertificateStore::AccessDenied);
+        EXPECT_EQ(failure->number(), Failure::E_AccessDenied);
         EXPECT_EQ(failure->description(), u"The store is open read-only");
     }
     EXPECT_EQ(readOnly.certificates().size(), 1U);

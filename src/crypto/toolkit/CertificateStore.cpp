@@ -254,7 +254,7 @@ void CertificateStore::remove(const Certificate& certificate) {
 
 void CertificateStore::requireWritable() const {
     if (access_ != StoreAccess::ReadWrite) {
-        throw Failure(AccessDenied, u"The store is open read-only", Text(Source));
+        throw Failure(Failure::E_AccessDenied, u"The store is open read-only", Text(Source));
     }
 }
 

@@ -26,9 +26,6 @@ struct StoredCertificate {
 // its order: the order in which certificates were added, across processes too.
 class CertificateStore {
 public:
-    // E_ACCESSDENIED, raised when a store opened read-only is asked to change.
-    static constexpr std::int32_t AccessDenied = static_cast<std::int32_t>(0x80070005U);
-
     // Store names are ASCII letters, digits, '-' and '_'. Opening read-write
     // creates the folders that are missing; read-only sees a missing store as
     // an empty one.
