@@ -8,13 +8,15 @@ namespace ardenax::toolkit {
 
 Failure openSslFailure(TextView operation) {
     Text description(operation);
-    const unsigned long code = ERR_peek_last_error();
-    if (code != 0) {
+    // Oldest first: the first entry is usually the cause, later ones the
+    // layers that passed it on.
+    const char* separator = ": ";
+    for (unsigned long code = ERR_get_error(); code != 0; code = ERR_get_error()) {
         std::array<char, 256> buffer{};
         ERR_error_string_n(code, buffer.data(), buffer.size());
-        description += u": " + fromUtf8(buffer.data());
+        description += fromUtf8(separator) + fromUtf8(buffer.data());
+        separator = "; ";
     }
-    ERR_clear_error();
     return {Failure::E_Fail, description, u"OpenSSL"};
 }
 
