@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "support/Failure.h"
+
 namespace ardenax::host {
 
 // How messages (UTF-8 JSON texts) travel between the host and its caller.
@@ -23,8 +25,10 @@ public:
 
 // A channel's input broke its framing in a way that cannot be recovered
 // from; the host answers with an error and ends.
-struct FramingError {
-    std::string description;
+class FramingError : public Failure {
+public:
+    explicit FramingError(const std::string& why)
+        : Failure(Failure::E_InvalidArg, fromUtf8(why), u"ardenax-host") {}
 };
 
 }  // namespace ardenax::host

@@ -84,7 +84,7 @@ bool HostSession::admit(const OriginPolicy& policy) {
     try {
         message = channel_.read();
     } catch (const FramingError& error) {
-        replyError(nullptr, badRequest(error.description));
+        replyError(nullptr, error);
         return false;
     }
     if (!message) {
@@ -111,10 +111,14 @@ int HostSession::run(VotingX& control) {
     try {
         while (const auto message = channel_.read()) {
             handle(control, *message);
+            if (brokenInput_) {
+                replyError(nullptr, *brokenInput_);
+                return 1;
+            }
         }
         return 0;
     } catch (const FramingError& error) {
-        replyError(nullptr, badRequest(error.description));
+        replyError(nullptr, error);
         return 1;
     }
 }
@@ -148,8 +152,9 @@ void HostSession::showMessageBox(const Text& text) {
         return;
     }
     // The box is modal: nothing else runs until the caller closes it. At the
-    // end of input nobody is left to close it, so the call goes on.
-    while (const auto message = channel_.read()) {
+    // end of input, or once the input broke its framing, nobody is left to
+    // close it, so the call goes on; a broken input ends the session after it.
+    while (const auto message = readWhileBoxOpen()) {
         const json answer = json::parse(*message, nullptr, false);
         if (answer.is_object() && answer.value("id", json()) == currentId_ &&
             answer.value("messageBoxClosed", false)) {
@@ -157,6 +162,18 @@ void HostSession::showMessageBox(const Text& text) {
         }
         const json id = answer.is_object() ? answer.value("id", json()) : json();
         replyError(id, badRequest("A message box is open; close it before anything else"));
+    }
+}
+
+std::optional<std::string> HostSession::readWhileBoxOpen() {
+    if (brokenInput_) {
+        return std::nullopt;
+    }
+    try {
+        return channel_.read();
+    } catch (const FramingError& error) {
+        brokenInput_ = error;
+        return std::nullopt;
     }
 }
 

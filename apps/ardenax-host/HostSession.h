@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -47,6 +48,7 @@ private:
 
     void handle(VotingX& control, const std::string& message);
     void showMessageBox(const Text& text);
+    std::optional<std::string> readWhileBoxOpen();
     void reply(const nlohmann::json& message);
     void replyError(const nlohmann::json& id, const Failure& failure);
 
@@ -54,6 +56,8 @@ private:
     Options options_;
     // The id of the call under way, for its message boxes.
     nlohmann::json currentId_;
+    // Set when the input broke its framing while a message box was open.
+    std::optional<FramingError> brokenInput_;
 };
 
 }  // namespace ardenax::host

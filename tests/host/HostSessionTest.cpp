@@ -11,14 +11,18 @@ namespace {
 
 using nlohmann::json;
 
-// Hands out scripted requests and keeps every message written.
+// Hands out scripted requests and keeps every message written. After the
+// last request the input ends, or breaks its framing when `breaks` is set.
 class ScriptedChannel final : public Channel {
 public:
     explicit ScriptedChannel(std::deque<std::string> incoming,
-                             std::size_t limit = std::string::npos)
-        : incoming_(std::move(incoming)), limit_(limit) {}
+                             std::size_t limit = std::string::npos, bool breaks = false)
+        : incoming_(std::move(incoming)), limit_(limit), breaks_(breaks) {}
 
     std::optional<std::string> read() override {
+        if (incoming_.empty() && breaks_) {
+            throw FramingError("the input ended inside a message");
+        }
         if (incoming_.empty()) {
             return std::nullopt;
         }
@@ -34,13 +38,14 @@ public:
 private:
     std::deque<std::string> incoming_;
     std::size_t limit_;
+    bool breaks_;
 };
 
 class HostSessionTest : public testing::ControlFixture {
 protected:
     std::vector<json> serve(std::deque<std::string> requests, HostSession::Options options = {},
-                            std::size_t limit = std::string::npos) {
-        ScriptedChannel channel(std::move(requests), limit);
+                            std::size_t limit = std::string::npos, bool breaks = false) {
+        ScriptedChannel channel(std::move(requests), limit, breaks);
         HostSession session(channel, options);
         Environment env = environment();
         env.messageBox = session.messageBox();
@@ -91,14 +96,14 @@ TEST_F(HostSessionTest, MalformedRequestsGetErrorsAndTheHostGoesOn) {
                R"({"id":5,"method":7})", R"({"id":6,"args":"x","method":"getVersion"})",
                R"({"id":7,"method":"getVersion"})"});
     ASSERT_EQ(replies.size(), 9U);
-    const std::int32_t invalid = static_cast<std::int32_t>(0x80070057U);
+    const std::int32_t invalid = Failure::E_InvalidArg;
     expectError(replies[0], nullptr, invalid);
     expectError(replies[1], nullptr, invalid);
     expectError(replies[2], nullptr, invalid);
     expectError(replies[3], nullptr, invalid);
     // An unknown name and an argument that is not text are automation errors.
-    expectError(replies[4], 2, static_cast<std::int32_t>(0x80020006U));
-    expectError(replies[5], 4, static_cast<std::int32_t>(0x80020005U));
+    expectError(replies[4], 2, Failure::DispUnknownName);
+    expectError(replies[5], 4, Failure::DispTypeMismatch);
     expectError(replies[6], 5, invalid);
     expectError(replies[7], 6, invalid);
     EXPECT_EQ(replies[8], (json{{"id", 7}, {"result", "2.1.0.2239"}}));
@@ -116,8 +121,8 @@ TEST_F(HostSessionTest, MessageBoxWaitsForItsCloseAndRefusesOtherRequestsMeanwhi
                                 {"messageBox",
                                  {{"caption", "ArdenaX"},
                                   {"text", "Erro ao obter token [plataforma]: \r\n5\r\nX"}}}}));
-    expectError(replies[1], 10, static_cast<std::int32_t>(0x80070057U));
-    expectError(replies[2], 8, static_cast<std::int32_t>(0x80070057U));
+    expectError(replies[1], 10, Failure::E_InvalidArg);
+    expectError(replies[2], 8, Failure::E_InvalidArg);
     EXPECT_EQ(replies[3], (json{{"id", 9}, {"result", "ERROR_obtainToken"}}));
     EXPECT_EQ(replies[4], (json{{"id", 11}, {"result", "2.1.0.2239"}}));
 }
@@ -133,12 +138,20 @@ TEST_F(HostSessionTest, AutoClosedBoxesDoNotWait) {
     EXPECT_EQ(replies[2], (json{{"id", 2}, {"result", "2.1.0.2239"}}));
 }
 
-TEST_F(HostSessionTest, EndOfInputDuringABoxLetsTheCallFinish) {
-    script->failNext = {"setPINHash", Failure(5, u"X")};
-    const auto replies = serve({R"({"id":1,"method":"setPINHash","args":["1"]})"});
-    ASSERT_EQ(replies.size(), 2U);
-    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}}));
-    EXPECT_EQ(exitCode, 0);
+// Nobody is left to close the box: the call still ends with its own result,
+// and input that broke its framing then ends the session with an error.
+TEST_F(HostSessionTest, InputThatEndsOrBreaksDuringABoxLetsTheCallFinish) {
+    for (const bool breaks : {false, true}) {
+        script->failNext = {"setPINHash", Failure(5, u"X")};
+        const auto replies = serve({R"({"id":1,"method":"setPINHash","args":["1"]})"}, {},
+                                   std::string::npos, breaks);
+        ASSERT_EQ(replies.size(), breaks ? 3U : 2U) << breaks;
+        EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}}));
+        if (breaks) {
+            expectError(replies[2], nullptr, Failure::E_InvalidArg);
+        }
+        EXPECT_EQ(exitCode, breaks ? 1 : 0);
+    }
 }
 
 TEST_F(HostSessionTest, ResetFailureReachesTheCallerAsAnError) {
@@ -162,8 +175,8 @@ TEST_F(HostSessionTest, BrowserSessionOpensWithAnAllowedOrigin) {
 }
 
 TEST_F(HostSessionTest, RefusedOpeningsGetOneErrorAndNoControl) {
-    const std::int32_t denied = static_cast<std::int32_t>(0x80070005U);
-    const std::int32_t invalid = static_cast<std::int32_t>(0x80070057U);
+    const std::int32_t denied = Failure::E_AccessDenied;
+    const std::int32_t invalid = Failure::E_InvalidArg;
     for (const auto& [opening, number] : std::vector<std::pair<std::string, std::int32_t>>{
              {R"({"origin":"https://evil.example"})", denied},
              {R"({"origin":"http://vote.example"})", denied},
@@ -182,7 +195,7 @@ TEST_F(HostSessionTest, OversizedReplyBecomesAnError) {
     script->result = Text(2000, u'x');
     const auto replies = serve({R"({"id":1,"method":"getCurrentToken"})"}, {}, 1000);
     ASSERT_EQ(replies.size(), 1U);
-    expectError(replies[0], 1, static_cast<std::int32_t>(0x80070057U));
+    expectError(replies[0], 1, Failure::E_InvalidArg);
 }
 
 }  // namespace
