@@ -154,5 +154,8 @@ int main(int argc, char** argv) {
         std::cerr << "ardenax-host: " << failure.number() << " " << toUtf8(failure.description())
                   << " (" << toUtf8(failure.source()) << ")\n";
         return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "ardenax-host: internal error: " << error.what() << '\n';
+        return 1;
     }
 }

@@ -64,5 +64,8 @@ int main(int argc, char** argv) {
         std::cerr << "ardenax: " << toUtf8(failure.description()) << " (" << failure.number()
                   << ", " << toUtf8(failure.source()) << ")\n";
         return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "ardenax: internal error: " << error.what() << '\n';
+        return 1;
     }
 }

@@ -115,6 +115,13 @@ TEST_F(HostProcess, JsonLinesAnswerUntilTheInputEnds) {
     EXPECT_EQ(host->wait(), 0);
 }
 
+// A failure that is not the system's own ends the program with a message and
+// status 1, not with an abort.
+TEST(Programs, EndWithStatusOneOnAnyException) {
+    testing::ChildProcess serve(ARDENAX_PROGRAM, {"serve", "--db", ""});
+    EXPECT_EQ(serve.wait(), 1);
+}
+
 TEST(Demo, RunsTheWholeRoadAndStoresTheVote) {
     testing::ChildProcess demo(ARDENAX_PROGRAM, {"demo"});
     std::string transcript;
