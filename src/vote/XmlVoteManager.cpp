@@ -98,4 +98,8 @@ Text XmlVoteManager::Store(const Vote& vot) {
     return xml;
 }
 
+std::shared_ptr<Vote> XmlVoteManager::Load(const Text& /*inp*/) {
+    return nullptr;
+}
+
 }  // namespace ardenax

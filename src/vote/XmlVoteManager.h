@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "support/Text.h"
 #include "vote/Vote.h"
 
@@ -13,6 +15,9 @@ public:
     // whose card list, or a card whose choice list, was never set raises
     // "Subscript out of range" (9).
     static Text Store(const Vote& vot);
+    // Reading a document back is not part of the voter's side: no vote (null)
+    // for every input.
+    static std::shared_ptr<Vote> Load(const Text& inp);
 
     // The escaped form of one value: markup characters as entity references,
     // characters outside ISO-8859-1 as numeric references, characters XML

@@ -37,6 +37,11 @@ TEST(XmlVoteManager, WritesTheWorkedExampleByteForByte) {
               u"</Vote>");
 }
 
+TEST(XmlVoteManager, LoadReadsNoVote) {
+    EXPECT_EQ(XmlVoteManager::Load(u""), nullptr);
+    EXPECT_EQ(XmlVoteManager::Load(XmlVoteManager::Store(vote(std::vector{card(u"BOT_1", {u"2"})}))), nullptr);
+}
+
 TEST(XmlVoteManager, NullEntriesAndEmptyChoiceListsWriteNoCardLines) {
     const auto cards = std::vector{std::shared_ptr<VotingCards>{}, card(u"BOT_1", {})};
     EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
