@@ -17,7 +17,7 @@ test: deps test-default test-sanitize test-browser
 test-default test-sanitize: test-%:
 	cmake --preset $*
 	cmake --build --preset $*
-	ctest --preset $*
+	ctest --preset $* --parallel $(shell nproc)
 
 # The browser tests drive the normal build's programs in a real Chromium.
 test-browser: test-default

@@ -12,23 +12,23 @@ using Kind = DispatchTable::ResultKind;
 constexpr std::int32_t kFirst = DispatchTable::FirstDispid;
 
 constexpr std::array<DispatchTable::Method, 9> kMethods = {{
-    {u"obtainToken", kFirst + 0, 1, Kind::Text,
+    {u"obtainToken", kFirst + 0, 1, Kind::TextValue,
      [](VotingX& x, const Args& a) { return Variant(x.obtainToken(a[0])); }},
-    {u"getCurrentToken", kFirst + 1, 0, Kind::Text,
+    {u"getCurrentToken", kFirst + 1, 0, Kind::TextValue,
      [](VotingX& x, const Args&) { return Variant(x.getCurrentToken()); }},
-    {u"setChoice", kFirst + 2, 3, Kind::Text,
+    {u"setChoice", kFirst + 2, 3, Kind::TextValue,
      [](VotingX& x, const Args& a) { return Variant(x.setChoice(a[0], a[1], a[2])); }},
-    {u"getConfirmationText", kFirst + 3, 0, Kind::Text,
+    {u"getConfirmationText", kFirst + 3, 0, Kind::TextValue,
      [](VotingX& x, const Args&) { return Variant(x.getConfirmationText()); }},
-    {u"createPINHash", kFirst + 4, 1, Kind::Text,
+    {u"createPINHash", kFirst + 4, 1, Kind::TextValue,
      [](VotingX& x, const Args& a) { return Variant(x.createPINHash(a[0])); }},
-    {u"setPINHash", kFirst + 5, 1, Kind::Variant,
+    {u"setPINHash", kFirst + 5, 1, Kind::VariantValue,
      [](VotingX& x, const Args& a) { return x.setPINHash(a[0]); }},
-    {u"getCurrentPINHash", kFirst + 6, 0, Kind::Text,
+    {u"getCurrentPINHash", kFirst + 6, 0, Kind::TextValue,
      [](VotingX& x, const Args&) { return Variant(x.getCurrentPINHash()); }},
-    {u"getVersion", kFirst + 7, 0, Kind::Text,
+    {u"getVersion", kFirst + 7, 0, Kind::TextValue,
      [](VotingX& x, const Args&) { return Variant(x.getVersion()); }},
-    {u"resetState", kFirst + 8, 0, Kind::Text,
+    {u"resetState", kFirst + 8, 0, Kind::TextValue,
      [](VotingX& x, const Args&) { return Variant(x.resetState()); }},
 }};
 

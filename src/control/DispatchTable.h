@@ -14,7 +14,7 @@ namespace ardenax {
 // is called.
 class DispatchTable {
 public:
-    enum class ResultKind { Text, Variant };
+    enum class ResultKind { TextValue, VariantValue };
 
     struct Method {
         TextView name;

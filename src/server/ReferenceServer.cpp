@@ -169,8 +169,8 @@ struct ReferenceServer::State {
         const auto fields =
             isForm(request.get_header_value("Content-Type")) ? parseFormBody(body) : std::nullopt;
         record("POST", route, fields.value_or(std::vector<FormField>()));
-        if (const auto scripted = scriptedAnswer(route)) {
-            respond(response, scripted->status, route, scripted->body);
+        if (const auto answer = scriptedAnswer(route)) {
+            respond(response, answer->status, route, answer->body);
             return;
         }
         if (!fields) {

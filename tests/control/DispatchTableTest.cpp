@@ -24,7 +24,7 @@ TEST_F(DispatchTableTest, NineMethodsInInterfaceOrderWithConsecutiveIds) {
         EXPECT_EQ(methods[i].name, expected[i].first);
         EXPECT_EQ(methods[i].argCount, expected[i].second);
         EXPECT_EQ(methods[i].dispid, 0x60030000 + static_cast<std::int32_t>(i));
-        EXPECT_EQ(methods[i].result == DispatchTable::ResultKind::Variant,
+        EXPECT_EQ(methods[i].result == DispatchTable::ResultKind::VariantValue,
                   methods[i].name == u"setPINHash");
     }
 }

@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         Forwarded{"getCurrentPINHash", u"Erro ao obter o hash do pin [plataforma]: ",
                   u"ERROR_getCurrentPINHash",
                   [](VotingX& x) { return Variant(x.getCurrentPINHash()); }}),
-    [](const auto& info) { return info.param.platformMethod; });
+    [](const auto& testInfo) { return testInfo.param.platformMethod; });
 
 TEST_F(VotingXTest, FailureLeavesThePlatformInPlace) {
     VotingX control(environment(), fakes());
