@@ -32,6 +32,8 @@ TEST_F(BallotDescriptors, ParsesNamesWithPrefixAndCountsInOrder) {
     EXPECT_EQ(platform.getNVOTEBULL(u"Presidente,1"), (BallotList{{u"BOT_Presidente", 1}}));
     EXPECT_EQ(platform.getNVOTEBULL(u",2##A,0,ignored##A,-1"),
               (BallotList{{u"BOT_", 2}, {u"BOT_A", 0}, {u"BOT_A", -1}}));
+    // As a server ends its answer, with a line break.
+    EXPECT_EQ(platform.getNVOTEBULL(u"A,3##C,2\r\n"), (BallotList{{u"BOT_A", 3}, {u"BOT_C", 2}}));
 }
 
 TEST_F(BallotDescriptors, SeparatorsMatchWithoutLetterCase) {
@@ -57,32 +59,59 @@ TEST_F(BallotDescriptors, MalformedDescriptorsKeepTheirNumberAndGainTheSecondLin
     EXPECT_EQ(failureNumber([&] { platform.getNVOTEBULL(u"A,40000"); }), 6);
 }
 
-TEST(BallotCount, AcceptsDecimalFormsAndRoundsDown) {
-    EXPECT_EQ(parseBallotCount(u"3"), 3);
-    EXPECT_EQ(parseBallotCount(u" 7 "), 7);
-    EXPECT_EQ(parseBallotCount(u"+2"), 2);
-    EXPECT_EQ(parseBallotCount(u"2.9"), 2);
-    EXPECT_EQ(parseBallotCount(u"-1.5"), -2);
-    EXPECT_EQ(parseBallotCount(u".5"), 0);
-    EXPECT_EQ(parseBallotCount(u"5."), 5);
-    EXPECT_EQ(parseBallotCount(u"1e2"), 100);
-    EXPECT_EQ(parseBallotCount(u"25E-1"), 2);
-    EXPECT_EQ(parseBallotCount(u"32767.99"), 32767);
-    EXPECT_EQ(parseBallotCount(u"-32768"), -32768);
-}
-
-TEST(BallotCount, RefusesEverythingElseAsTypeMismatch) {
-    for (const TextView text : {u"", u" ", u"abc", u"0x10", u"1,000", u"NaN", u"inf", u"1e", u"--1",
-                                u".", u"1 2", u"١", u"e5"}) {
-        EXPECT_EQ(failureNumber([&] { parseBallotCount(text); }), Failure::TypeMismatch)
-            << toUtf8(text);
-    }
-}
-
-TEST(BallotCount, OutsideSixteenBitsIsOverflow) {
-    for (const TextView text : {u"40000", u"32768", u"-32768.5", u"-32769", u"1e400"}) {
-        EXPECT_EQ(failureNumber([&] { parseBallotCount(text); }), Failure::Overflow)
-            << toUtf8(text);
+// Each count with the value it gives, or the failure number it raises.
+TEST(BallotCount, ParsesDecimalFormsRoundsDownAndRefusesTheRest) {
+    struct Case {
+        TextView text;
+        std::int16_t value;
+        std::int32_t failure;
+    };
+    constexpr std::int32_t Ok = 0;
+    constexpr std::int32_t Mismatch = Failure::TypeMismatch;
+    constexpr std::int32_t Overflow = Failure::Overflow;
+    for (const auto& [text, value, failure] :
+         std::initializer_list<Case>{{u"3", 3, Ok},
+                                     {u" 7 ", 7, Ok},
+                                     {u"2\n", 2, Ok},
+                                     {u"\r\n\t3\v\f ", 3, Ok},
+                                     {u"+2", 2, Ok},
+                                     {u"2.9", 2, Ok},
+                                     {u"-1.5", -2, Ok},
+                                     {u".5", 0, Ok},
+                                     {u"5.", 5, Ok},
+                                     {u"1e2", 100, Ok},
+                                     {u"25E-1", 2, Ok},
+                                     {u"32767.99", 32767, Ok},
+                                     {u"-32768", -32768, Ok},
+                                     {u"1e-400", 0, Ok},
+                                     {u"-1e-400", 0, Ok},
+                                     {u"0.001e-330", 0, Ok},
+                                     {u"", 0, Mismatch},
+                                     {u" ", 0, Mismatch},
+                                     {u"abc", 0, Mismatch},
+                                     {u"0x10", 0, Mismatch},
+                                     {u"1,000", 0, Mismatch},
+                                     {u"NaN", 0, Mismatch},
+                                     {u"inf", 0, Mismatch},
+                                     {u"1e", 0, Mismatch},
+                                     {u"--1", 0, Mismatch},
+                                     {u".", 0, Mismatch},
+                                     {u"1 2", 0, Mismatch},
+                                     {u"١", 0, Mismatch},
+                                     {u"e5", 0, Mismatch},
+                                     {u"2\u00A0", 0, Mismatch},
+                                     {u"40000", 0, Overflow},
+                                     {u"32768", 0, Overflow},
+                                     {u"-32768.5", 0, Overflow},
+                                     {u"-32769", 0, Overflow},
+                                     {u"1e400", 0, Overflow},
+                                     {u"0.001e400", 0, Overflow}}) {
+        SCOPED_TRACE(toUtf8(text));
+        if (failure == Ok) {
+            EXPECT_EQ(parseBallotCount(text), value);
+        } else {
+            EXPECT_EQ(failureNumber([&] { parseBallotCount(text); }), failure);
+        }
     }
 }
 
