@@ -34,12 +34,14 @@ Text HttpClient::Post(const ParamList& params, const Text& url) {
             fields.emplace_back(toUtf8(param.crdName), toUtf8(param.crdValue));
         }
         const http::Response answer = exchange.postForm(target, fields);
+        Text body = ExtractBody(http::answerText(answer.body, answer.contentType));
         // An error page is not the server's answer: taking its body would pass
-        // a refused submission off as an accepted one.
-        if (answer.status >= 400) {
+        // a refused submission off as an accepted one. A server that states
+        // its refusal itself is passed on as it wrote it.
+        if (answer.status >= 400 && !isErrorText(body)) {
             return errorText(answer.status, http::answerText(answer.reason, {}));
         }
-        return ExtractBody(http::answerText(answer.body, answer.contentType));
+        return body;
     } catch (const Failure& failure) {
         return errorText(failure.number(), failure.description());
     } catch (const std::exception& failure) {

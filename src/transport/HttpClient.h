@@ -16,8 +16,9 @@ public:
     explicit HttpClient(const HttpSettings& settings);
 
     // A GET of `url` (its answer is not used), then a POST of `params` to it.
-    // Never throws: the exchange's failure, an HTTP error status included,
-    // is the result "ERROR_" + number + "_" + description.
+    // Never throws: the exchange's failure is the result "ERROR_" + number +
+    // "_" + description; so is an HTTP error status, unless the answer itself
+    // begins with "ERROR", which is then passed on unchanged.
     Text Post(const ParamList& params, const Text& url);
 
 private:

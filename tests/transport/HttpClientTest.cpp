@@ -61,11 +61,14 @@ protected:
         });
         routes.Post("/page", answer("<HTML><BODY><PRE>caf\xE9 \x80 \x93ok\x94</PRE></BODY></HTML>",
                                     "text/html; Charset=\"ISO-8859-1\""));
-        routes.Post(R"(/status/(\d+))",
-                    [](const httplib::Request& request, httplib::Response& response) {
-                        response.status = std::stoi(request.matches[1]);
-                        response.set_content("<html><body>error page</body></html>", "text/html");
-                    });
+        routes.Post(R"(/status/(\d+))", [](const httplib::Request& request,
+                                           httplib::Response& response) {
+            // The page posted as "page", else a plain error page.
+            response.status = std::stoi(request.matches[1]);
+            response.set_content(request.has_param("page") ? request.get_param_value("page")
+                                                           : "<html><body>error page</body></html>",
+                                 "text/html");
+        });
         routes.Post("/missing-get", answer("accepted", "text/plain"));
         routes.Post("/cookie", [](const httplib::Request& request, httplib::Response& response) {
             response.set_content(request.get_header_value("Cookie"), "text/plain");
@@ -125,11 +128,19 @@ TEST_F(HttpClientTest, TakesTheAnswerOutOfTheBodyInItsDeclaredCharset) {
     EXPECT_EQ(HttpClient(settings_).Post({}, url("/page")), u"café € “ok”");
 }
 
+// An error status is a failure, unless the server's own answer says so itself.
 TEST_F(HttpClientTest, AnErrorStatusOnThePostIsAFailureButNotOnTheGet) {
     HttpClient client(settings_);
     EXPECT_EQ(client.Post({}, url("/status/500")), u"ERROR_500_Internal Server Error");
     EXPECT_EQ(client.Post({}, url("/status/404")), u"ERROR_404_Not Found");
     EXPECT_EQ(client.Post({}, url("/status/503")), u"ERROR_503_Service Unavailable");
+    EXPECT_EQ(client.Post({{u"page", u"<html><body>ERROR unknown credentials</body></html>"}},
+                          url("/status/400")),
+              u"ERROR unknown credentials");
+    EXPECT_EQ(client.Post({{u"page", u"ERROR votes are closed"}}, url("/status/403")),
+              u"ERROR votes are closed");
+    EXPECT_EQ(client.Post({{u"page", u"Error: try later"}}, url("/status/503")),
+              u"ERROR_503_Service Unavailable");
     EXPECT_EQ(client.Post({{u"x", u"1"}}, url("/missing-get")), u"accepted");
 }
 
