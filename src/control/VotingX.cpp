@@ -52,10 +52,8 @@ template <class Call>
 auto VotingX::forward(TextView prompt, TextView errorResult, Call call) -> decltype(call()) {
     try {
         return call();
-    } catch (const Failure& failure) {
-        report(prompt, failure);
     } catch (const std::exception& error) {
-        report(prompt, Failure(Failure::E_Fail, fromUtf8(error.what())));
+        report(prompt, Failure::from(error));
     }
     return Text(errorResult);
 }

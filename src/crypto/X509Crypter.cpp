@@ -31,8 +31,8 @@ Text X509Crypter::Encrypt(const Text& dataToEncrypt) {
         }
         return fromUtf8(
             toolkit::base64Encode(toolkit::envelop(toAnsi(dataToEncrypt), *loadedCert_)));
-    } catch (const Failure& failure) {
-        report(EncryptOperation, failure);
+    } catch (const std::exception& error) {
+        report(EncryptOperation, Failure::from(error));
         return {};
     }
 }
@@ -41,8 +41,8 @@ void X509Crypter::LoadCertificate() {
     loadAttempted_ = true;
     try {
         loadedCert_.emplace(toolkit::Certificate::import(toAnsi(certText_)));
-    } catch (const Failure& failure) {
-        report(LoadOperation, failure);
+    } catch (const std::exception& error) {
+        report(LoadOperation, Failure::from(error));
     }
 }
 

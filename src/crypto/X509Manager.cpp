@@ -44,7 +44,8 @@ std::shared_ptr<const toolkit::Certificate> X509Manager::GenerateCertificate() {
         }
         throw Failure(Failure::SubscriptOutOfRange,
                       u"The new certificate was not found in the request store", u"X509Manager");
-    } catch (const Failure& failure) {
+    } catch (const std::exception& error) {
+        const Failure failure = Failure::from(error);
         messageBox_->show(failure.numberText() + u"\r\n" + failure.description());
         return nullptr;
     }

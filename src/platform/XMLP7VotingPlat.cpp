@@ -56,12 +56,12 @@ Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
         }
         discardCertificate(*fresh);
         return isErrorText(answer) ? answer : Text(results::MalformedPromotorAnswer);
-    } catch (const Failure& failure) {
+    } catch (const std::exception& error) {
         if (fresh) {
             discardCertificate(*fresh);
         }
-        environment_.messageBox->show(
-            failureMessage(u"Ocorreu um erro ao obter a autorização para a votação!", failure));
+        environment_.messageBox->show(failureMessage(
+            u"Ocorreu um erro ao obter a autorização para a votação!", Failure::from(error)));
         return u"";
     }
 }
@@ -72,7 +72,7 @@ Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
 void XMLP7VotingPlat::discardCertificate(const toolkit::Certificate& certificate) const {
     try {
         X509Manager(environment_).removeCertificate(certificate);
-    } catch (const Failure&) {
+    } catch (const std::exception&) {
         return;
     }
 }
@@ -128,7 +128,7 @@ Text XMLP7VotingPlat::setChoice(const Text& cardId, const Text& cardDesc, const 
         return Text(recordChoices(cardId, cardDesc, splitChoices(Choices))
                         ? results::Ok
                         : results::ChoicesRefused);
-    } catch (const Failure&) {
+    } catch (const std::exception&) {
         return u"";
     }
 }
@@ -195,9 +195,9 @@ Variant XMLP7VotingPlat::getConfirmationText() {
             return answer;
         }
         return confirmationText();
-    } catch (const Failure& failure) {
-        environment_.messageBox->show(
-            failureMessage(u"Ocorreu um erro ao obter texto de confirmação!", failure));
+    } catch (const std::exception& error) {
+        environment_.messageBox->show(failureMessage(
+            u"Ocorreu um erro ao obter texto de confirmação!", Failure::from(error)));
         return {};
     }
 }
@@ -265,7 +265,7 @@ Text XMLP7VotingPlat::createPINHash(const Text& pin) {
             return Text(results::BlankPin);
         }
         return hashPin(pin);
-    } catch (const Failure&) {
+    } catch (const std::exception&) {
         return Text(results::CreatePinHashFailed);
     }
 }
@@ -274,7 +274,7 @@ Text XMLP7VotingPlat::setPINHash(const Text& pin) {
     try {
         strPinHash_ = hashPin(pin);
         return strPinHash_;
-    } catch (const Failure&) {
+    } catch (const std::exception&) {
         return Text(results::SetPinHashFailed);
     }
 }

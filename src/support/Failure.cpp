@@ -1,5 +1,6 @@
 #include "support/Failure.h"
 
+#include <new>
 #include <utility>
 
 namespace ardenax {
@@ -14,12 +15,24 @@ Failure Failure::standard(std::int32_t number) {
     return {number, standardDescription(number)};
 }
 
+Failure Failure::from(const std::exception& error) {
+    if (const auto* failure = dynamic_cast<const Failure*>(&error)) {
+        return *failure;
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        return standard(OutOfMemory);
+    }
+    return standard(E_Fail);
+}
+
 Text standardDescription(std::int32_t number) {
     switch (number) {
         case Failure::InvalidProcedureCall:
             return u"Invalid procedure call or argument";
         case Failure::Overflow:
             return u"Overflow";
+        case Failure::OutOfMemory:
+            return u"Out of memory";
         case Failure::SubscriptOutOfRange:
             return u"Subscript out of range";
         case Failure::TypeMismatch:

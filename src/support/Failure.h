@@ -15,6 +15,7 @@ class Failure : public std::exception {
 public:
     static constexpr std::int32_t InvalidProcedureCall = 5;
     static constexpr std::int32_t Overflow = 6;
+    static constexpr std::int32_t OutOfMemory = 7;
     static constexpr std::int32_t SubscriptOutOfRange = 9;
     static constexpr std::int32_t TypeMismatch = 13;
     static constexpr std::int32_t PathNotFound = 76;
@@ -37,6 +38,10 @@ public:
     // A failure with the run-time's standard description for `number`
     // ("Overflow" for 6, "Type mismatch" for 13, ...).
     static Failure standard(std::int32_t number);
+    // The failure any exception stands for where failures are caught: a
+    // Failure as it is, std::bad_alloc as "Out of memory" (7), any other as
+    // E_FAIL "Unspecified error".
+    static Failure from(const std::exception& error);
 
     std::int32_t number() const { return number_; }
     // The number in signed decimal, as messages show it (E_FAIL is -2147467259).

@@ -44,7 +44,7 @@ void Logger::writeDebug(const Text& strData) const {
     try {
         std::ofstream file(toUtf8(getFileName()), std::ios::binary | std::ios::app);
         file << toAnsi(strData) << "\r\n";
-    } catch (const Failure&) {
+    } catch (const std::exception&) {
         // The log is a debugging aid: failing to write it must not disturb anything.
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/AllocationLimit.h"
 #include "common/RecordingMessageBox.h"
 #include "common/TempDir.h"
 #include "control/VotingX.h"
@@ -65,6 +66,27 @@ TEST_F(VotingRoadOffline, NoCertificateMeansError57AndNothingSent) {
     EXPECT_EQ(blocked.obtainToken(u"a=b"), u"ERROR57");
     ASSERT_EQ(boxes->texts.size(), 1U);
     EXPECT_TRUE(boxes->texts[0].starts_with(u"-2147467259\r\n")) << toUtf8(boxes->texts[0]);
+}
+
+// Running out of memory is a failure like any other: each step that catches
+// failures catches it too and answers with its own result.
+TEST_F(VotingRoadOffline, OutOfMemoryIsHandledWhereOtherFailuresAre) {
+    {
+        // Too little memory to store the new certificate with its key.
+        const testing::AllocationLimit limit(2048);
+        EXPECT_EQ(control.obtainToken(u"a=b"), u"ERROR57");
+    }
+    const Text credentials = u"utilizador=" + Text(100000, u'x') + u"###senha=1";
+    {
+        const testing::AllocationLimit limit(65536);
+        EXPECT_EQ(control.obtainToken(credentials), u"");
+    }
+    EXPECT_EQ(boxes->texts,
+              (std::vector<Text>{u"7\r\nOut of memory",
+                                 u"Ocorreu um erro ao obter a autorização para a votação!\r\n"
+                                 u"Tente novamente dentro de alguns momentos.\r\n\r\n"
+                                 u"7\r\nOut of memory"}));
+    EXPECT_EQ(certificatesInStore(), 0U);
 }
 
 TEST_F(VotingRoadOffline, ConfirmationWithoutChoicesPostsNothing) {

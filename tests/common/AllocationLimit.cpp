@@ -1,0 +1,56 @@
+#include "common/AllocationLimit.h"
+
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+namespace {
+
+thread_local std::size_t allocationLimit = std::numeric_limits<std::size_t>::max();
+
+void* allocate(std::size_t bytes) {
+    if (bytes >= allocationLimit) {
+        throw std::bad_alloc();
+    }
+    // malloc(0) may give null; operator new must not.
+    if (void* memory =
+            std::malloc(bytes == 0 ? 1 : bytes)) {  // NOLINT(cppcoreguidelines-no-malloc)
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+namespace ardenax::testing {
+
+AllocationLimit::AllocationLimit(std::size_t bytes) : previous_(allocationLimit) {
+    allocationLimit = bytes;
+}
+
+AllocationLimit::~AllocationLimit() {
+    allocationLimit = previous_;
+}
+
+}  // namespace ardenax::testing
+
+// The replaceable global allocation functions; every other form of new and
+// delete the library provides ends in these.
+void* operator new(std::size_t bytes) {
+    return allocate(bytes);
+}
+void* operator new[](std::size_t bytes) {
+    return allocate(bytes);
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+void operator delete(void* memory, std::size_t /*bytes*/) noexcept {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
+void operator delete[](void* memory, std::size_t /*bytes*/) noexcept {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+}
