@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "support/Text.h"
 
@@ -18,8 +17,6 @@ struct Guid {
 
     // The 38-character braced form in upper case, {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
     Text toText() const;
-    // Parses the braced form (either letter case); nullopt for anything else.
-    static std::optional<Guid> fromText(TextView text);
 
     bool operator==(const Guid&) const = default;
 };

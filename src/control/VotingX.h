@@ -43,8 +43,6 @@ public:
     std::int32_t SetInterfaceSafetyOptions(const Guid* riid, std::uint32_t dwOptionsSetMask,
                                            std::uint32_t dwEnabledOptions) const override;
 
-    const VotingPlatform& platform() const { return *platform_; }
-
     static std::unique_ptr<VotingPlatform> makeXMLP7VotingPlat(const Environment& environment);
 
 private:

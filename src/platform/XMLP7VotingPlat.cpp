@@ -97,15 +97,14 @@ ParamList XMLP7VotingPlat::credentialParams(const Text& credentials) const {
 // The answer is taken whole or not at all: the ballot descriptors are parsed
 // before anything is stored, so a malformed answer leaves the previous token,
 // potency, election certificate and cards in place. False when the answer
-// does not have exactly six fields.
+// does not have exactly six fields. The first two fields (the election and
+// the voter's name, for the reference Promotor) are not kept: nothing reads them.
 bool XMLP7VotingPlat::acceptPromotorAnswer(const Text& answer) {
     const auto fields = split(answer, PromotorResSeparator_, LetterCase::Exact);
     if (fields.size() != 6) {
         return false;
     }
     BallotList bulls = getNVOTEBULL(fields[5]);
-    strPromotorField1_ = fields[0];
-    strPromotorField2_ = fields[1];
     strToken_ = fields[2];
     strPotency_ = fields[3];
     strEncryptionCert_ = fields[4];

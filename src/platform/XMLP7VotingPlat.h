@@ -90,8 +90,6 @@ private:
     Text PinParamName_;
     Text TokenParamName_;
     Text VoteParamName_;
-    Text strPromotorField1_;
-    Text strPromotorField2_;
     Text strToken_;
     Text strPotency_;
     StringVariantMap mapCardDesc_;

@@ -332,19 +332,10 @@ std::vector<IssuedToken> ElectionDatabase::issuedTokens() {
 }
 
 std::vector<BallotBoxEntry> ElectionDatabase::ballotBox() {
-    return readBallotBox(false);
-}
-
-std::vector<BallotBoxEntry> ElectionDatabase::countedVotes() {
-    return readBallotBox(true);
-}
-
-std::vector<BallotBoxEntry> ElectionDatabase::readBallotBox(bool countedOnly) {
     const std::lock_guard lock(mutex_);
     auto rows = connection_.prepare(
         "SELECT id, token, coalesce(login, ''), pin_hash, vote, xml, verdict, counts, received_at "
-        "FROM ballot_box WHERE counts = 1 OR ? = 0 ORDER BY id");
-    rows.bind(1, std::int64_t{countedOnly ? 1 : 0});
+        "FROM ballot_box ORDER BY id");
     std::vector<BallotBoxEntry> entries;
     while (rows.step()) {
         entries.push_back(readEntry(rows));

@@ -45,14 +45,10 @@ public:
     std::int64_t storeVote(const BallotBoxEntry& entry);
 
     std::vector<IssuedToken> issuedTokens();
-    // Every received vote, oldest first.
+    // Every received vote, oldest first; at most one per voter counts.
     std::vector<BallotBoxEntry> ballotBox();
-    // The votes that count, one per voter at most, oldest first.
-    std::vector<BallotBoxEntry> countedVotes();
 
 private:
-    std::vector<BallotBoxEntry> readBallotBox(bool countedOnly);
-
     std::mutex mutex_;
     SqliteConnection connection_;
     Election election_;

@@ -294,9 +294,4 @@ void ReferenceServer::scriptAnswer(std::string_view path, std::string body, int 
     state_->scripted[std::string(path)] = {std::move(body), status};
 }
 
-void ReferenceServer::clearScriptedAnswers() {
-    const std::lock_guard lock(state_->mutex);
-    state_->scripted.clear();
-}
-
 }  // namespace ardenax::server

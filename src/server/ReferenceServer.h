@@ -79,7 +79,6 @@ public:
     // From now on, POSTs to `path` are answered with a page whose body is
     // exactly `body`, with HTTP status `status`, and are not processed.
     void scriptAnswer(std::string_view path, std::string body, int status = 200);
-    void clearScriptedAnswers();
 
 private:
     struct State;

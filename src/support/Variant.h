@@ -27,8 +27,6 @@ public:
 
     bool isEmpty() const { return std::holds_alternative<Empty>(value_); }
     bool isNull() const { return std::holds_alternative<Null>(value_); }
-    bool isText() const { return std::holds_alternative<Text>(value_); }
-    bool isArray() const { return std::holds_alternative<TextArray>(value_); }
 
     // Converts as the run-time converts a variant to a string: empty gives "",
     // null raises "Invalid use of Null" (94), an array raises type mismatch (13).

@@ -1,3 +1,5 @@
+#include <array>
+
 #include <gtest/gtest.h>
 
 #include "control/ControlFixture.h"
@@ -10,15 +12,13 @@ constexpr std::uint32_t kUntouched = 0xDEADBEEF;
 constexpr std::int32_t kOk = ObjectSafety::S_Ok;
 constexpr std::int32_t kFail = Failure::E_Fail;
 
-Guid iid(TextView text) {
-    return *Guid::fromText(text);
-}
-
-const Guid kDispatch = iid(u"{00020400-0000-0000-C000-000000000046}");
-const Guid kPersistStorage = iid(u"{0000010A-0000-0000-C000-000000000046}");
-const Guid kPersistStream = iid(u"{00000109-0000-0000-C000-000000000046}");
-const Guid kPersistPropertyBag = iid(u"{37d84f60-42cb-11ce-8135-00aa004bb851}");
-const Guid kUnknown = iid(u"{00000000-0000-0000-C000-000000000046}");
+constexpr std::array<std::uint8_t, 8> kOle = {0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+const Guid kDispatch{0x00020400, 0, 0, kOle};
+const Guid kPersistStorage{0x0000010A, 0, 0, kOle};
+const Guid kPersistStream{0x00000109, 0, 0, kOle};
+const Guid kPersistPropertyBag{
+    0x37D84F60, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+const Guid kUnknown{0x00000000, 0, 0, kOle};
 
 class ObjectSafetyTest : public testing::ControlFixture {
 protected:
@@ -37,6 +37,7 @@ protected:
 };
 
 TEST_F(ObjectSafetyTest, GetAnswersFromTheFlagsForKnownInterfacesOnly) {
+    EXPECT_EQ(kPersistPropertyBag.toText(), u"{37D84F60-42CB-11CE-8135-00AA004BB851}");
     const std::vector<std::pair<const Guid*, std::uint32_t>> enabled = {
         {nullptr, kUntouched}, {&kDispatch, 1},           {&kPersistStorage, 2},
         {&kPersistStream, 2},  {&kPersistPropertyBag, 2}, {&kUnknown, kUntouched}};

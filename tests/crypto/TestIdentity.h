@@ -2,11 +2,7 @@
 
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "crypto/toolkit/Certificate.h"
-#include "crypto/toolkit/Encoding.h"
-#include "crypto/toolkit/OpenSslHandles.h"
 #include "crypto/toolkit/Pki.h"
 
 namespace ardenax::testing {
@@ -15,19 +11,6 @@ namespace ardenax::testing {
 // are quick to make.
 inline toolkit::Certificate makeIdentity(const std::string& commonName) {
     return toolkit::createAuthority(commonName);
-}
-
-// A CMS message from the Base64 text the code under test produced.
-inline toolkit::CmsHandle parseCms(const Text& base64) {
-    const auto der = toolkit::base64Decode(toUtf8(base64));
-    const auto* data = reinterpret_cast<const unsigned char*>(der.data());
-    toolkit::CmsHandle cms(d2i_CMS_ContentInfo(nullptr, &data, static_cast<long>(der.size())));
-    EXPECT_TRUE(cms);
-    return cms;
-}
-
-inline bool isOneLine(const Text& text) {
-    return text.find(u'\n') == Text::npos && text.find(u'\r') == Text::npos;
 }
 
 // The one key pair of the system's own making that the tests share, as making

