@@ -7,7 +7,6 @@
 #include "crypto/toolkit/Certificate.h"
 #include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
-#include "crypto/toolkit/Random.h"
 
 namespace ardenax::toolkit {
 namespace {
@@ -103,12 +102,6 @@ TEST(Certificate, StorageFormKeepsTheKeyAndRefusesAKeyOfAnotherCertificate) {
     EXPECT_EQ(failureOf([&] { Certificate::fromStorageForm(mismatched); })->description(),
               u"Malformed stored certificate");
     EXPECT_TRUE(failureOf([&] { Certificate::fromStorageForm(certificateOnly); }));
-}
-
-TEST(Random, GivesTheAskedNumberOfUnpredictableBytes) {
-    EXPECT_EQ(randomBytes(20).size(), 20U);
-    EXPECT_EQ(randomBytes(0), "");
-    EXPECT_NE(randomBytes(20), randomBytes(20));
 }
 
 }  // namespace

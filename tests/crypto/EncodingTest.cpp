@@ -15,34 +15,18 @@ namespace {
 
 using ardenax::testing::failureNumber;
 
-TEST(Digest, Sha1OfKnownInputs) {
-    EXPECT_EQ(toHex(sha1("")), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
+TEST(Encoding, HexAndBase64RoundTripAndRefuseWhatTheyAreNot) {
     EXPECT_EQ(toHex(sha1("abc")), "A9993E364706816ABA3E25717850C26C9CD0D89D");
-}
-
-TEST(Hex, RoundTripsAndRejectsNonDigits) {
-    EXPECT_EQ(fromHex("00ff7Fa0"), std::string("\x00\xFF\x7F\xA0", 4));
-    EXPECT_EQ(toHex(std::string("\x00\xFF\x7F\xA0", 4)), "00FF7FA0");
-    EXPECT_EQ(failureNumber([] { fromHex("ABC"); }), Failure::InvalidProcedureCall);
-    EXPECT_EQ(failureNumber([] { fromHex("0G"); }), Failure::InvalidProcedureCall);
-}
-
-TEST(Base64, EncodesOnOneLineWithPadding) {
-    EXPECT_EQ(base64Encode(""), "");
-    EXPECT_EQ(base64Encode("f"), "Zg==");
+    const std::string binary("\x00\xFF\x7F\xA0", 4);
+    EXPECT_EQ(fromHex("00ff7Fa0"), binary);
+    EXPECT_EQ(toHex(binary), "00FF7FA0");
     EXPECT_EQ(base64Encode("fo"), "Zm8=");
-    EXPECT_EQ(base64Encode("foo"), "Zm9v");
     EXPECT_EQ(base64Encode(std::string(100, 'x')).find('\n'), std::string::npos);
-}
-
-TEST(Base64, DecodesIgnoringWhiteSpaceAndKeepsBinaryBytes) {
     EXPECT_EQ(base64Decode("Zm9v\r\nYmE=\n"), "fooba");
-    EXPECT_EQ(base64Decode("Zg=="), "f");
-    const std::string binary("\x00\x01\xFE\xFF", 4);
     EXPECT_EQ(base64Decode(base64Encode(binary)), binary);
-}
-
-TEST(Base64, RejectsWhatIsNotBase64) {
+    for (const char* bad : {"ABC", "0G"}) {
+        EXPECT_EQ(failureNumber([&] { fromHex(bad); }), Failure::InvalidProcedureCall) << bad;
+    }
     for (const char* bad : {"Zm9", "Zm9v!A==", "Z===", "=Zm9", "Zg=a"}) {
         EXPECT_EQ(failureNumber([&] { base64Decode(bad); }), Failure::InvalidProcedureCall) << bad;
     }
