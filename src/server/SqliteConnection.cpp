@@ -25,6 +25,10 @@ void createPrivateFile(const std::filesystem::path& file) {
 
 }  // namespace
 
+void closeDatabase(sqlite3* db) {
+    sqlite3_close_v2(db);
+}
+
 SqliteConnection::SqliteConnection(const std::filesystem::path& file, bool create) {
     if (create) {
         createPrivateFile(file);

@@ -7,11 +7,12 @@
 #include "server/SqliteStatement.h"
 #include "support/CHandle.h"
 
-// SQLite's own type and release function, declared as SQLite declares them.
 struct sqlite3;
-extern "C" int sqlite3_close_v2(sqlite3* db);
 
 namespace ardenax::server {
+
+// Closes a database, where SQLite's header is included.
+void closeDatabase(sqlite3* db);
 
 // One open SQLite database. Not synchronised: its owner serialises the use.
 class SqliteConnection {
@@ -26,7 +27,7 @@ public:
     std::int64_t lastInsertId() const;
 
 private:
-    CHandle<sqlite3_close_v2> db_;
+    CHandle<closeDatabase> db_;
 };
 
 }  // namespace ardenax::server

@@ -6,6 +6,10 @@
 
 namespace ardenax::server {
 
+void finalizeStatement(sqlite3_stmt* statement) {
+    sqlite3_finalize(statement);
+}
+
 SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* statement)
     : db_(db), statement_(statement) {}
 

@@ -6,12 +6,13 @@
 
 #include "support/CHandle.h"
 
-// SQLite's own types and release function, declared as SQLite declares them.
 struct sqlite3;
 struct sqlite3_stmt;
-extern "C" int sqlite3_finalize(sqlite3_stmt* statement);
 
 namespace ardenax::server {
+
+// Finalizes a statement, where SQLite's header is included.
+void finalizeStatement(sqlite3_stmt* statement);
 
 // A prepared statement. Values are only ever bound, never written into SQL.
 class SqliteStatement {
@@ -34,7 +35,7 @@ public:
 
 private:
     sqlite3* db_;
-    CHandle<sqlite3_finalize> statement_;
+    CHandle<finalizeStatement> statement_;
 };
 
 }  // namespace ardenax::server

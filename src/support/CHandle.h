@@ -25,8 +25,9 @@ struct CallFree {
 }  // namespace detail
 
 // Owns a resource of a C library and gives it back with `Free`, the library's
-// own release function: `CHandle<X509_free>`, `CHandle<curl_easy_cleanup>`,
-// `CHandle<sqlite3_finalize>`. The pointer type is the one `Free` takes.
+// release function (`CHandle<X509_free>`), or a function of ours that calls it
+// where a header must not include the library's own. The pointer type is the
+// one `Free` takes.
 template <auto Free>
 using CHandle =
     std::unique_ptr<typename detail::FreedType<decltype(Free)>::type, detail::CallFree<Free>>;

@@ -13,11 +13,12 @@ void* allocate(std::size_t bytes) {
         throw std::bad_alloc();
     }
     // malloc(0) may give null; operator new must not.
-    if (void* memory =
-            std::malloc(bytes == 0 ? 1 : bytes)) {  // NOLINT(cppcoreguidelines-no-malloc)
-        return memory;
+    // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+    void* memory = std::malloc(bytes == 0 ? 1 : bytes);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
     }
-    throw std::bad_alloc();
+    return memory;
 }
 
 }  // namespace
@@ -43,14 +44,14 @@ void* operator new[](std::size_t bytes) {
     return allocate(bytes);
 }
 void operator delete(void* memory) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }
 void operator delete[](void* memory) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }
 void operator delete(void* memory, std::size_t /*bytes*/) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }
 void operator delete[](void* memory, std::size_t /*bytes*/) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc)
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }

@@ -39,11 +39,12 @@ TEST_F(DispatchTableTest, FindsByNameInAnyCaseOrByDispidAndRefusesTheRest) {
     EXPECT_EQ(failureNumber([] { DispatchTable::find(u"obtainTokens"); }),
               Failure::DispUnknownName);
     EXPECT_EQ(failureNumber([] { DispatchTable::find(0x60030009); }), Failure::DispMemberNotFound);
-    for (const auto& [name, args] : std::initializer_list<std::pair<TextView, std::vector<Text>>>{
+    for (const auto& call : std::initializer_list<std::pair<TextView, std::vector<Text>>>{
              {u"obtainToken", {}}, {u"getVersion", {u"x"}}, {u"setChoice", {u"a", u"b"}}}) {
-        EXPECT_EQ(
-            failureNumber([&] { DispatchTable::invoke(control, DispatchTable::find(name), args); }),
-            Failure::DispBadParamCount);
+        EXPECT_EQ(failureNumber([&] {
+                      DispatchTable::invoke(control, DispatchTable::find(call.first), call.second);
+                  }),
+                  Failure::DispBadParamCount);
     }
     EXPECT_EQ(script->journal.size(), calls);  // nothing reached the platform
 }

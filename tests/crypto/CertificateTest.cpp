@@ -70,7 +70,7 @@ TEST(Certificate, ImportRefusesEmptyAndMalformedTexts) {
              {base64Encode(der + "x"), u"Malformed certificate"},
              {"-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n",
               u"Malformed certificate"}}) {
-        const auto failure = failureOf([&] { Certificate::import(text); });
+        const auto failure = failureOf([&text = text] { Certificate::import(text); });
         ASSERT_TRUE(failure) << text;
         EXPECT_EQ(failure->number(), Failure::InvalidProcedureCall);
         EXPECT_EQ(failure->description(), description);

@@ -91,7 +91,7 @@ TEST(BallotCount, ParsesDecimalFormsRoundsDownAndRefusesTheRest) {
         if (failure == Ok) {
             EXPECT_EQ(parseBallotCount(text), value);
         } else {
-            EXPECT_EQ(failureNumber([&] { parseBallotCount(text); }), failure);
+            EXPECT_EQ(failureNumber([&text = text] { parseBallotCount(text); }), failure);
         }
     }
 }

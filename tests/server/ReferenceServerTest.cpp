@@ -169,6 +169,7 @@ TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
     auto& server = start();
     std::vector<std::string> verdicts(Voters);
     std::vector<std::thread> voters;
+    voters.reserve(Voters);
     for (int i = 0; i < Voters; ++i) {
         voters.emplace_back([this, i, &verdicts] {
             const auto answer = obtainToken(std::to_string(i), std::to_string(i));

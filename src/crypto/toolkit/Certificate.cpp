@@ -111,6 +111,14 @@ X509Handle fromDer(std::string_view der) {
 
 }  // namespace
 
+void releaseX509(x509_st* x509) {
+    X509_free(x509);
+}
+
+void releaseKey(evp_pkey_st* key) {
+    EVP_PKEY_free(key);
+}
+
 Certificate::Certificate(x509_st* x509, evp_pkey_st* key) : x509_(x509), key_(key) {}
 
 Certificate::Certificate(Certificate&&) noexcept = default;

@@ -7,16 +7,15 @@
 #include "support/CHandle.h"
 #include "support/Text.h"
 
-// OpenSSL's own types and their release functions, declared here as OpenSSL
-// declares them, so that this header needs none of its headers.
+// OpenSSL's own types, declared here so that this header needs none of its headers.
 struct evp_pkey_st;
 struct x509_st;
-extern "C" {
-void EVP_PKEY_free(evp_pkey_st* key);
-void X509_free(x509_st* x509);
-}
 
 namespace ardenax::toolkit {
+
+// Give OpenSSL's objects back, where OpenSSL's headers are included.
+void releaseX509(x509_st* x509);
+void releaseKey(evp_pkey_st* key);
 
 // An X.509 certificate, with its private key when it has one. Immutable once
 // made; shared as std::shared_ptr<const Certificate> where several hold it.
@@ -67,8 +66,8 @@ private:
     // Takes ownership of both; `key` may be null.
     Certificate(x509_st* x509, evp_pkey_st* key);
 
-    CHandle<X509_free> x509_;
-    CHandle<EVP_PKEY_free> key_;
+    CHandle<releaseX509> x509_;
+    CHandle<releaseKey> key_;
 };
 
 }  // namespace ardenax::toolkit

@@ -91,6 +91,14 @@ std::string escaped(CURL* easy, const std::string& text) {
 
 }  // namespace
 
+void releaseEasy(void* easy) {
+    curl_easy_cleanup(easy);
+}
+
+void releaseList(curl_slist* list) {
+    curl_slist_free_all(list);
+}
+
 Exchange::Exchange(const Session& session)
     : easy_(curl_easy_init()), detail_(CURL_ERROR_SIZE, '\0') {
     CURL* easy = easy_.get();

@@ -8,15 +8,13 @@
 #include "transport/http/Response.h"
 #include "transport/http/Session.h"
 
-// libcurl's own types and release functions, declared as libcurl declares
-// them, so that this header needs none of its headers.
 struct curl_slist;
-extern "C" {
-void curl_easy_cleanup(void* curl);
-void curl_slist_free_all(curl_slist* list);
-}
 
 namespace ardenax::http {
+
+// Give libcurl's objects back, where libcurl's headers are included.
+void releaseEasy(void* easy);
+void releaseList(curl_slist* list);
 
 // The requests of one post, on a request handle of their own within the
 // session, so the second request reuses the connection of the first. Every
@@ -37,8 +35,8 @@ public:
 private:
     Response perform(const std::string& url, std::string_view purpose);
 
-    CHandle<curl_easy_cleanup> easy_;
-    CHandle<curl_slist_free_all> headers_;
+    CHandle<releaseEasy> easy_;
+    CHandle<releaseList> headers_;
     // libcurl's own account of a failure, filled by the transfer.
     std::string detail_;
 };

@@ -5,8 +5,7 @@
 
 namespace ardenax::http {
 
-// Releases a libcurl share handle (libcurl's own function returns a status
-// that has nothing to report at release).
+// Gives a libcurl share handle back, where libcurl's headers are included.
 void releaseShare(void* share);
 
 // What all requests of one client share, as one browser profile would: the
