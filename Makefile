@@ -12,7 +12,7 @@ build: deps
 demo: build
 	build/default/apps/ardenax/ardenax demo
 
-test: deps test-default test-sanitize test-browser
+test: deps test-default test-sanitize test-browser lint
 
 test-default test-sanitize: test-%:
 	cmake --preset $*
@@ -27,8 +27,12 @@ test-browser: test-default
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Layers, formatting and clang-tidy (on the normal build's compile commands).
 lint: build
-	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | xargs -n1 clang-tidy -p build/default --quiet
+	scripts/check-layers.sh
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | \
+	    xargs -n1 -P$(shell nproc) clang-tidy -p build/default --quiet
 
 clean:
 	rm -rf build
