@@ -21,9 +21,11 @@ struct HttpSettings {
 // of discovering them: hosts build one (from flags and ARDENAX_* variables),
 // tests build one per test on temporary folders.
 struct Environment {
+    // The build's voting host (-DARDENAX_VOTING_HOST=...), so that an
+    // election's build reaches its servers with no settings at all.
     static constexpr TextView DefaultPromotorUrl =
-        u"https://vote.ardenax.example/promotor/obtaintoken";
-    static constexpr TextView DefaultSmvUrl = u"https://vote.ardenax.example/smv/votesetter";
+        u"https://" ARDENAX_VOTING_HOST "/promotor/obtaintoken";
+    static constexpr TextView DefaultSmvUrl = u"https://" ARDENAX_VOTING_HOST "/smv/votesetter";
 
     std::shared_ptr<MessageBox> messageBox;
     // Root of the per-user certificate stores, one folder per store.
