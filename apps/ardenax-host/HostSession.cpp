@@ -72,35 +72,39 @@ private:
     HostSession& session_;
 };
 
-HostSession::HostSession(Channel& channel, Options options)
-    : channel_(channel), options_(options) {}
+HostSession::HostSession(Channel& channel, Options options, std::ostream& log)
+    : channel_(channel), options_(options), log_(log) {}
 
 std::shared_ptr<MessageBox> HostSession::messageBox() {
     return std::make_shared<ChannelMessageBox>(*this);
 }
 
-bool HostSession::admit(const OriginPolicy& policy) {
+bool HostSession::admit(const OriginPolicy& policy, const std::optional<Failure>& cannotStart) {
     std::optional<std::string> message;
     try {
         message = channel_.read();
     } catch (const FramingError& error) {
-        replyError(nullptr, error);
+        refuse(error);
         return false;
     }
     if (!message) {
+        log_ << "ardenax-host: the browser closed the session before naming the page's origin\n";
         return false;
     }
     const json opening = json::parse(*message, nullptr, false);
     const auto origin = opening.is_object() ? opening.find("origin") : opening.end();
     if (origin == opening.end() || !origin->is_string()) {
-        replyError(nullptr, badRequest("The first message must name the page's origin"));
+        refuse(badRequest("The first message must name the page's origin"));
         return false;
     }
     const auto text = origin->get<std::string>();
     if (!policy.allows(text)) {
-        replyError(nullptr,
-                   Failure(Failure::E_AccessDenied,
-                           fromUtf8("The origin " + text + " may not use ArdenaX"), Text(kSource)));
+        refuse(Failure(Failure::E_AccessDenied,
+                       fromUtf8("The origin " + text + " may not use ArdenaX"), Text(kSource)));
+        return false;
+    }
+    if (cannotStart) {
+        refuse(*cannotStart);
         return false;
     }
     reply({{"origin", text}, {"accepted", true}});
@@ -108,18 +112,34 @@ bool HostSession::admit(const OriginPolicy& policy) {
 }
 
 int HostSession::run(VotingX& control) {
+    int status = 0;
     try {
         while (const auto message = channel_.read()) {
             handle(control, *message);
             if (brokenInput_) {
-                replyError(nullptr, *brokenInput_);
-                return 1;
+                throw *brokenInput_;
             }
         }
-        return 0;
     } catch (const FramingError& error) {
         replyError(nullptr, error);
-        return 1;
+        log_ << "ardenax-host: " << toUtf8(error.description()) << '\n';
+        status = 1;
+    }
+    end(control);
+    return status;
+}
+
+void HostSession::refuse(const Failure& failure) {
+    replyError(nullptr, failure);
+    log_ << "ardenax-host: " << toUtf8(failure.description()) << '\n';
+}
+
+void HostSession::end(VotingX& control) {
+    try {
+        control.resetState();
+    } catch (const Failure& failure) {
+        log_ << "ardenax-host: the voter's certificate could not be removed at the end: "
+             << toUtf8(failure.description()) << '\n';
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -31,17 +32,27 @@ public:
         bool autoCloseMessageBoxes = false;
     };
 
-    HostSession(Channel& channel, Options options);
+    // `log` takes one line per refused opening and per failure that ends the
+    // session; the browser keeps a native host's standard error in its log.
+    // Never a credential, a PIN or a token.
+    HostSession(Channel& channel, Options options, std::ostream& log);
 
     // The box to give the control's environment; it speaks through this session.
     std::shared_ptr<MessageBox> messageBox();
 
     // Reads the opening message; true when it names an origin that `policy`
-    // allows. Otherwise replies with an error: the caller must then end.
-    bool admit(const OriginPolicy& policy);
+    // allows and the host can start (no `cannotStart`). Otherwise replies
+    // with an error: the caller must then end.
+    bool admit(const OriginPolicy& policy, const std::optional<Failure>& cannotStart = {});
 
     // Serves requests until the input ends (0) or breaks its framing (1).
+    // Then resets the control: the certificate and key its token was bound
+    // to leave the store with the session that the token dies with.
     int run(VotingX& control);
+
+    // Refuses the session after its opening, for a host that cannot start:
+    // one error reply, and one line in the log.
+    void refuse(const Failure& failure);
 
 private:
     class ChannelMessageBox;
@@ -50,10 +61,12 @@ private:
     void showMessageBox(const Text& text);
     std::optional<std::string> readWhileBoxOpen();
     void reply(const nlohmann::json& message);
+    void end(VotingX& control);
     void replyError(const nlohmann::json& id, const Failure& failure);
 
     Channel& channel_;
     Options options_;
+    std::ostream& log_;
     // The id of the call under way, for its message boxes.
     nlohmann::json currentId_;
     // Set when the input broke its framing while a message box was open.

@@ -1,6 +1,8 @@
 #include "NativeHostInstaller.h"
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <system_error>
 
 #include "support/Failure.h"
@@ -22,6 +24,42 @@ fs::path configHome(const NativeHostInstaller::UserFolders& folders) {
 
 fs::path manifestName() {
     return std::string(web::NativeHostName) + ".json";
+}
+
+bool onPath(const std::string& path, const std::vector<std::string>& programs) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find(':', start), path.size());
+        const fs::path folder = path.substr(start, end - start);
+        for (const auto& program : programs) {
+            std::error_code error;
+            if (!folder.empty() && fs::exists(folder / program, error)) {
+                return true;
+            }
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// The folder that holds a per-user manifest's folder: the browser's own.
+fs::path browserFolder(const NativeHostInstaller::Target& target) {
+    return target.manifest.parent_path().parent_path();
+}
+
+bool present(const NativeHostInstaller::Target& target, const std::string& path) {
+    static const std::map<NativeHostInstaller::Browser, std::vector<std::string>> programs = {
+        {NativeHostInstaller::Browser::Chromium, {"chromium", "chromium-browser"}},
+        {NativeHostInstaller::Browser::Chrome, {"google-chrome", "google-chrome-stable"}},
+        {NativeHostInstaller::Browser::Firefox, {"firefox", "firefox-esr"}}};
+    std::error_code error;
+    return fs::is_directory(browserFolder(target), error) ||
+           onPath(path, programs.at(target.browser));
+}
+
+bool removeIfEmpty(const fs::path& folder) {
+    std::error_code error;
+    return fs::is_empty(folder, error) && fs::remove(folder, error);
 }
 
 }  // namespace
@@ -57,7 +95,13 @@ std::vector<NativeHostInstaller::Target> NativeHostInstaller::targets(
         return {firefox};
     }
     if (browser == "all") {
-        return {chromium, chrome, firefox};
+        std::vector<Target> found;
+        for (const auto& target : {chromium, chrome, firefox}) {
+            if (present(target, folders.path)) {
+                found.push_back(target);
+            }
+        }
+        return found;
     }
     throw installFailure("unknown browser \"" + browser +
                          "\"; use chromium, chrome, firefox or all");
@@ -108,6 +152,10 @@ bool NativeHostInstaller::uninstall(const Target& target) {
     const bool removed = fs::remove(target.manifest, error);
     if (error) {
         throw installFailure("cannot remove " + target.manifest.string() + ": " + error.message());
+    }
+    // Only empty folders go: whatever a browser keeps there stays.
+    if (removed && removeIfEmpty(target.manifest.parent_path())) {
+        removeIfEmpty(browserFolder(target));
     }
     return removed;
 }

@@ -21,16 +21,20 @@ public:
         std::filesystem::path manifest;
     };
 
-    // The user's folders, as the environment gives them ("" when unset).
+    // The user's folders and program path, as the environment gives them
+    // ("" when unset).
     struct UserFolders {
         std::filesystem::path home;
         std::filesystem::path xdgConfigHome;
+        std::string path;
     };
 
     // Where the manifests of `browser` ("chromium", "chrome", "firefox" or
-    // "all") go. With a Chromium profile folder `userDataDir`, the one
-    // manifest goes into it; Firefox has no such folder. Raises a Failure for
-    // an unknown browser or a combination that does not exist.
+    // "all") go; "all" means the browsers on this machine: those whose
+    // program is on the path or whose user folder exists. With a Chromium
+    // profile folder `userDataDir`, the one manifest goes into it; Firefox
+    // has no such folder. Raises a Failure for an unknown browser or a
+    // combination that does not exist.
     static std::vector<Target> targets(const std::string& browser, const UserFolders& folders,
                                        const std::optional<std::filesystem::path>& userDataDir);
 
@@ -39,7 +43,9 @@ public:
 
     // Writes the manifest (whole or not at all). Raises a Failure when it cannot.
     static void install(const Target& target, const std::filesystem::path& hostPath);
-    // Removes the manifest; false when there was none.
+    // Removes the manifest, then its folder and the browser's folder above
+    // it when they are left empty (as a first install leaves them); false
+    // when there was no manifest.
     static bool uninstall(const Target& target);
 };
 

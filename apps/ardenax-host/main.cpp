@@ -12,6 +12,7 @@
 #include "NativeHostInstaller.h"
 #include "NativeMessagingChannel.h"
 #include "OriginPolicy.h"
+#include "common/Arguments.h"
 #include "common/Settings.h"
 
 namespace {
@@ -45,6 +46,22 @@ to chromium with --user-data-dir (a Chromium or Chrome profile folder).
 Arguments a browser adds (the caller's origin, --parent-window=N) are ignored.
 )";
 
+// A "--name value" or "--name=value" setting.
+void setting(const std::string& arg, ardenax::app::Arguments& arguments,
+             ardenax::app::Settings& settings) {
+    const auto equals = arg.find('=');
+    const std::string flag = arg.substr(0, equals);
+    const std::string value =
+        equals != std::string::npos ? arg.substr(equals + 1) : arguments.valueOf(flag);
+    try {
+        if (!settings.set(flag.substr(2), value)) {
+            throw ardenax::app::UsageError("unknown option " + flag);
+        }
+    } catch (const ardenax::Failure& failure) {
+        throw ardenax::app::UsageError(ardenax::toUtf8(failure.description()));
+    }
+}
+
 struct Command {
     enum class Action { Serve, Install, Uninstall };
     Action action = Action::Serve;
@@ -58,46 +75,38 @@ struct Command {
 // when the program should end at once.
 std::optional<int> parse(const std::vector<std::string>& args, Command& command,
                          ardenax::app::Settings& settings) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg == "--version") {
-            std::cout << ardenax::toUtf8(ardenax::VotingX::Version) << '\n';
-            return 0;
-        }
-        if (arg == "--install" || arg == "--uninstall") {
-            command.action =
-                arg == "--install" ? Command::Action::Install : Command::Action::Uninstall;
-        } else if ((arg == "--browser" || arg == "--user-data-dir") && i + 1 < args.size()) {
-            if (arg == "--browser") {
-                command.browser = args[++i];
+    using ardenax::app::UsageError;
+    ardenax::app::Arguments arguments(args);
+    try {
+        while (!arguments.done()) {
+            const std::string arg = arguments.next();
+            if (arg == "--help") {
+                std::cout << kUsage;
+                return 0;
+            }
+            if (arg == "--version") {
+                std::cout << ardenax::toUtf8(ardenax::VotingX::Version) << '\n';
+                return 0;
+            }
+            if (arg == "--install" || arg == "--uninstall") {
+                command.action =
+                    arg == "--install" ? Command::Action::Install : Command::Action::Uninstall;
+            } else if (arg == "--browser") {
+                command.browser = arguments.valueOf(arg);
+            } else if (arg == "--user-data-dir") {
+                command.userDataDir = arguments.valueOf(arg);
+            } else if (arg == "--jsonl") {
+                command.jsonLines = true;
+            } else if (arg == "--auto-close-message-boxes") {
+                command.options.autoCloseMessageBoxes = true;
+            } else if (arg.starts_with("--parent-window=") || !arg.starts_with("--")) {
+                continue;  // added by browsers
             } else {
-                command.userDataDir = args[++i];
-            }
-        } else if (arg == "--jsonl") {
-            command.jsonLines = true;
-        } else if (arg == "--auto-close-message-boxes") {
-            command.options.autoCloseMessageBoxes = true;
-        } else if (arg.starts_with("--parent-window=") || !arg.starts_with("--")) {
-            continue;  // added by browsers
-        } else {
-            const auto equals = arg.find('=');
-            const std::string name =
-                arg.substr(2, equals == std::string::npos ? arg.npos : equals - 2);
-            std::string value;
-            if (equals != std::string::npos) {
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            }
-            if (!settings.set(name, value)) {
-                std::cerr << "ardenax-host: unknown option " << arg << "\n" << kUsage;
-                return 2;
+                setting(arg, arguments, settings);
             }
         }
+    } catch (const UsageError& error) {
+        return ardenax::app::Arguments::refuse(std::cerr, "ardenax-host", error);
     }
     return std::nullopt;
 }
@@ -112,7 +121,13 @@ int installOrUninstall(const Command& command) {
     const std::string browser =
         !command.browser.empty() ? command.browser : (command.userDataDir ? "chromium" : "all");
     const auto targets = NativeHostInstaller::targets(
-        browser, {variable("HOME"), variable("XDG_CONFIG_HOME")}, command.userDataDir);
+        browser, {variable("HOME"), variable("XDG_CONFIG_HOME"), variable("PATH")},
+        command.userDataDir);
+    if (targets.empty()) {
+        std::cout << "No browser found to install for: chromium, chrome and firefox are all "
+                     "missing; name one with --browser\n";
+        return 0;
+    }
     const auto self = std::filesystem::canonical("/proc/self/exe");
     for (const auto& target : targets) {
         if (command.action == Command::Action::Install) {
@@ -120,6 +135,8 @@ int installOrUninstall(const Command& command) {
             std::cout << "Installed " << target.manifest.string() << '\n';
         } else if (NativeHostInstaller::uninstall(target)) {
             std::cout << "Removed " << target.manifest.string() << '\n';
+        } else {
+            std::cout << "Nothing to remove: " << target.manifest.string() << " does not exist\n";
         }
     }
     return 0;
@@ -141,18 +158,28 @@ int main(int argc, char** argv) {
         host::JsonLinesChannel lines(std::cin, std::cout);
         host::NativeMessagingChannel native(std::cin, std::cout);
         host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
-        host::HostSession session(channel, command.options);
+        host::HostSession session(channel, command.options, std::cerr);
+        std::optional<Failure> cannotStart;
+        try {
+            settings.checkCaFile();
+        } catch (const Failure& failure) {
+            cannotStart = failure;
+        }
         // A refused page gets no control at all, not even the reset that
         // creating one runs.
-        if (!command.jsonLines && !session.admit(host::OriginPolicy::votingOrigins(
-                                      variable("ARDENAX_ALLOWED_ORIGINS")))) {
-            return 3;
+        if (!command.jsonLines &&
+            !session.admit(host::OriginPolicy::votingOrigins(variable("ARDENAX_ALLOWED_ORIGINS")),
+                           cannotStart)) {
+            return cannotStart ? 1 : 3;
+        }
+        if (cannotStart) {
+            session.refuse(*cannotStart);
+            return 1;
         }
         VotingX control(settings.environment(session.messageBox()));
         return session.run(control);
     } catch (const Failure& failure) {
-        std::cerr << "ardenax-host: " << failure.number() << " " << toUtf8(failure.description())
-                  << " (" << toUtf8(failure.source()) << ")\n";
+        std::cerr << "ardenax-host: " << toUtf8(failure.description()) << '\n';
         return 1;
     } catch (const std::exception& error) {
         std::cerr << "ardenax-host: internal error: " << error.what() << '\n';

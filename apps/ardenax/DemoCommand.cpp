@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <random>
 
+#include "common/Arguments.h"
 #include "control/DispatchTable.h"
 #include "control/VotingX.h"
 #include "server/OpenVote.h"
@@ -202,17 +203,21 @@ private:
 
 int runDemoCommand(const std::vector<std::string>& args, Terminal& terminal, std::ostream& err) {
     std::string keep;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--help") {
-            terminal.out() << kUsage;
-            return 0;
+    try {
+        Arguments arguments(args);
+        while (!arguments.done()) {
+            const std::string arg = arguments.next();
+            if (arg == "--help") {
+                terminal.out() << kUsage;
+                return 0;
+            }
+            if (arg != "--keep") {
+                throw UsageError("unknown option " + arg);
+            }
+            keep = arguments.valueOf(arg);
         }
-        if (args[i] == "--keep" && i + 1 < args.size()) {
-            keep = args[++i];
-        } else {
-            err << "ardenax demo: unknown option " << args[i] << '\n' << kUsage;
-            return 2;
-        }
+    } catch (const UsageError& error) {
+        return Arguments::refuse(err, "ardenax demo", error);
     }
     const WorkFolder folder(keep);
     terminal.out() << terminal.bold("ArdenaX " + toUtf8(VotingX::Version) + " demo") << " in "

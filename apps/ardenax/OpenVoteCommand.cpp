@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 
+#include "common/Arguments.h"
 #include "crypto/toolkit/Certificate.h"
 #include "server/ElectionDatabase.h"
 #include "server/OpenVote.h"
@@ -39,25 +40,32 @@ int runOpenVoteCommand(const std::vector<std::string>& args, std::istream& in, s
     std::string database;
     std::string keyFile;
     std::string voteFile;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--help") {
-            out << kUsage;
-            return 0;
+    try {
+        Arguments arguments(args);
+        while (!arguments.done()) {
+            const std::string arg = arguments.next();
+            if (arg == "--help") {
+                out << kUsage;
+                return 0;
+            }
+            if (arg == "--db") {
+                database = arguments.valueOf(arg);
+            } else if (arg == "--key") {
+                keyFile = arguments.valueOf(arg);
+            } else if (voteFile.empty() && (arg == "-" || !arg.starts_with("--"))) {
+                voteFile = arg;
+            } else {
+                throw UsageError("unexpected " + arg);
+            }
         }
-        if (args[i] == "--db" && i + 1 < args.size()) {
-            database = args[++i];
-        } else if (args[i] == "--key" && i + 1 < args.size()) {
-            keyFile = args[++i];
-        } else if (voteFile.empty() && (args[i] == "-" || !args[i].starts_with("--"))) {
-            voteFile = args[i];
-        } else {
-            err << "ardenax open-vote: unexpected " << args[i] << '\n' << kUsage;
-            return 2;
+        if (database.empty() == keyFile.empty()) {
+            throw UsageError("give the election's key with either --db FILE or --key FILE");
         }
-    }
-    if (database.empty() == keyFile.empty() || voteFile.empty()) {
-        err << kUsage;
-        return 2;
+        if (voteFile.empty()) {
+            throw UsageError("which vote? give its file, or - for standard input");
+        }
+    } catch (const UsageError& error) {
+        return Arguments::refuse(err, "ardenax open-vote", error);
     }
     const auto vote = voteFile == "-" ? std::optional(readAll(in)) : readFile(voteFile);
     const auto pem = keyFile.empty() ? std::optional<std::string>() : readFile(keyFile);

@@ -3,7 +3,10 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <memory>
 
+#include "BrowserSession.h"
+#include "common/Arguments.h"
 #include "server/ReferenceServer.h"
 #include "support/Failure.h"
 
@@ -12,7 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage = R"(usage: ardenax serve [options]
+constexpr const char* kUsage =
+    R"(usage: ardenax serve [options] [--browser [chromium|chrome] [-- BROWSER-ARGS]]
 
 Runs the reference Promotor and SMV over HTTPS, with the voting page, until
 Ctrl-C (SIGINT) or SIGTERM.
@@ -26,6 +30,10 @@ Ctrl-C (SIGINT) or SIGTERM.
   --web-root DIR      the voting page's folder, served at /  (the built-in page)
   --refuse-votes      the SMV refuses every vote ("ERROR votes are closed"), to try
                       how a page shows a refusal
+  --browser [NAME]    also start chromium (the default) or chrome with a throwaway
+                      profile, the extension loaded and the host pointed at these
+                      servers, at the page; serve stops when the browser ends.
+                      Arguments after -- go to the browser.
 )";
 
 // The installed page beside the installed program, else the build's.
@@ -40,10 +48,20 @@ struct ServeOptions {
     server::ReferenceServer::Options server;
     fs::path caFile;
     bool refuseVotes = false;
+    std::string browser;  // empty: none
+    std::vector<std::string> browserArguments;
 };
 
-// Reads `args`; nullopt after printing why they are not usable.
-std::optional<ServeOptions> parse(const std::vector<std::string>& args, std::ostream& err) {
+int portOf(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 5 || std::stoi(text) > 65535) {
+        throw UsageError("--port wants a number from 0 to 65535, not \"" + text + "\"");
+    }
+    return std::stoi(text);
+}
+
+// Reads `args`; raises a UsageError when they are not usable.
+ServeOptions parse(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values = {{"--address", "127.0.0.1"},
                                                  {"--port", "8443"},
                                                  {"--db", "ardenax-election.db"},
@@ -52,25 +70,26 @@ std::optional<ServeOptions> parse(const std::vector<std::string>& args, std::ost
                                                  {"--cert", ""},
                                                  {"--key", ""}};
     ServeOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--refuse-votes") {
+    Arguments arguments(args);
+    while (!arguments.done()) {
+        const std::string arg = arguments.next();
+        if (arg == "--refuse-votes") {
             options.refuseVotes = true;
-        } else if (values.contains(args[i]) && i + 1 < args.size()) {
-            values[args[i]] = args[i + 1];
-            ++i;
+        } else if (arg == "--browser") {
+            const bool named = arguments.peek() == "chromium" || arguments.peek() == "chrome";
+            options.browser = named ? arguments.next() : "chromium";
+        } else if (arg == "--" && !options.browser.empty()) {
+            while (!arguments.done()) {
+                options.browserArguments.push_back(arguments.next());
+            }
+        } else if (values.contains(arg)) {
+            values[arg] = arguments.valueOf(arg);
         } else {
-            err << "ardenax serve: unexpected " << args[i] << '\n' << kUsage;
-            return std::nullopt;
+            throw UsageError("unknown option " + arg);
         }
     }
-    const std::string& port = values["--port"];
-    if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos ||
-        port.size() > 5 || std::stoi(port) > 65535) {
-        err << "ardenax serve: --port wants a number from 0 to 65535\n";
-        return std::nullopt;
-    }
     options.server.address = values["--address"];
-    options.server.port = std::stoi(port);
+    options.server.port = portOf(values["--port"]);
     options.server.database = values["--db"];
     options.server.certificateFile = values["--cert"];
     options.server.keyFile = values["--key"];
@@ -81,15 +100,34 @@ std::optional<ServeOptions> parse(const std::vector<std::string>& args, std::ost
     return options;
 }
 
-// Blocks SIGINT and SIGTERM in this thread and the server threads it starts,
-// so that they arrive only where serve waits for them.
+// Blocks SIGINT and SIGTERM (and SIGCHLD, for a browser that ends) in this
+// thread and the server threads it starts, so that they arrive only where
+// serve waits for them.
 sigset_t stopSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGCHLD);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
+}
+
+std::unique_ptr<BrowserSession> startBrowser(const server::ReferenceServer& server,
+                                             const ServeOptions& options, std::ostream& out) {
+    BrowserSession::Options browser{.browser = options.browser,
+                                    .page = server.baseUrl() + "/",
+                                    .hostSettings = {{"ARDENAX_PROMOTOR_URL", server.promotorUrl()},
+                                                     {"ARDENAX_SMV_URL", server.smvUrl()}},
+                                    .acceptedKeyPin = server.publicKeyPin(),
+                                    .extraArguments = options.browserArguments};
+    if (!server.caPem().empty()) {
+        browser.hostSettings.emplace("ARDENAX_CA_FILE", fs::absolute(options.caFile).string());
+    }
+    auto session = std::make_unique<BrowserSession>(browser);
+    out << "Browser: " << session->program() << " (profile " << session->profile().string()
+        << ")\n";
+    return session;
 }
 
 void printReady(const server::ReferenceServer& server, const ServeOptions& options,
@@ -117,21 +155,33 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
         out << kUsage;
         return 0;
     }
-    const auto options = parse(args, err);
-    if (!options) {
-        return 2;
+    ServeOptions options;
+    try {
+        options = parse(args);
+    } catch (const UsageError& error) {
+        return Arguments::refuse(err, "ardenax serve", error);
     }
     const sigset_t signals = stopSignals();
-    server::ReferenceServer server(options->server);
+    server::ReferenceServer server(options.server);
     if (!server.caPem().empty()) {
-        server.writeCaFile(options->caFile);
+        server.writeCaFile(options.caFile);
     }
-    if (options->refuseVotes) {
+    if (options.refuseVotes) {
         server.scriptAnswer(server::ReferenceServer::SmvPath, "ERROR votes are closed");
     }
-    printReady(server, *options, server.database(), out);
-    int received = 0;
-    sigwait(&signals, &received);
+    const auto browser = options.browser.empty() ? nullptr : startBrowser(server, options, out);
+    printReady(server, options, server.database(), out);
+    for (;;) {
+        int received = 0;
+        sigwait(&signals, &received);
+        if (received != SIGCHLD) {
+            break;
+        }
+        if (browser && browser->ended()) {
+            out << "The browser has ended.\n";
+            break;
+        }
+    }
     server.stop();
     out << "Stopped." << std::endl;
     return 0;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "common/Arguments.h"
 #include "crypto/X509Manager.h"
 #include "crypto/toolkit/CertificateStore.h"
 
@@ -62,43 +63,46 @@ int purge(const Settings& settings, std::chrono::minutes olderThan, std::ostream
     return 0;
 }
 
+std::chrono::minutes minutesOf(const std::string& text) {
+    int minutes = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), minutes);
+    if (error != std::errc{} || end != text.data() + text.size() || minutes < 0) {
+        throw UsageError("--older-than wants whole minutes, not \"" + text + "\"");
+    }
+    return std::chrono::minutes(minutes);
+}
+
 }  // namespace
 
 int runStoreCommand(const std::vector<std::string>& args, Settings& settings, std::ostream& out,
                     std::ostream& err) {
-    if (args.empty() || args[0] == "--help") {
-        (args.empty() ? err : out) << kUsage;
-        return args.empty() ? 2 : 0;
+    Arguments arguments(args);
+    const std::string command = arguments.next();
+    if (command == "--help") {
+        out << kUsage;
+        return 0;
     }
     std::chrono::minutes olderThan{60};
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--all") {
-            olderThan = std::chrono::minutes(0);
-        } else if (args[i] == "--older-than" && i + 1 < args.size()) {
-            const std::string& text = args[++i];
-            int minutes = -1;
-            const auto [end, error] =
-                std::from_chars(text.data(), text.data() + text.size(), minutes);
-            if (error != std::errc{} || end != text.data() + text.size() || minutes < 0) {
-                err << "ardenax store: --older-than wants whole minutes, not \"" << text << "\"\n";
-                return 2;
-            }
-            olderThan = std::chrono::minutes(minutes);
-        } else if (args[i] == "--store-dir" && i + 1 < args.size()) {
-            settings.set("store-dir", args[++i]);
-        } else {
-            err << "ardenax store: unknown option " << args[i] << '\n' << kUsage;
-            return 2;
+    try {
+        if (command != "list" && command != "purge") {
+            throw UsageError(command.empty() ? "give list or purge" : "unknown command " + command);
         }
+        while (!arguments.done()) {
+            const std::string arg = arguments.next();
+            if (arg == "--all") {
+                olderThan = std::chrono::minutes(0);
+            } else if (arg == "--older-than") {
+                olderThan = minutesOf(arguments.valueOf(arg));
+            } else if (arg == "--store-dir") {
+                settings.set("store-dir", arguments.valueOf(arg));
+            } else {
+                throw UsageError("unknown option " + arg);
+            }
+        }
+    } catch (const UsageError& error) {
+        return Arguments::refuse(err, "ardenax store", error);
     }
-    if (args[0] == "list") {
-        return list(settings, out);
-    }
-    if (args[0] == "purge") {
-        return purge(settings, olderThan, out);
-    }
-    err << "ardenax store: unknown command " << args[0] << '\n' << kUsage;
-    return 2;
+    return command == "list" ? list(settings, out) : purge(settings, olderThan, out);
 }
 
 }  // namespace ardenax::app

@@ -8,6 +8,7 @@
 #include "ServeCommand.h"
 #include "StoreCommand.h"
 #include "Terminal.h"
+#include "common/Arguments.h"
 #include "common/Settings.h"
 #include "control/VotingX.h"
 #include "support/Failure.h"
@@ -31,8 +32,7 @@ int main(int argc, char** argv) {
     using namespace ardenax;
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << kUsage;
-        return 2;
+        return app::Arguments::refuse(std::cerr, "ardenax", app::UsageError("no command given"));
     }
     try {
         auto settings = app::Settings::fromProcess();
@@ -58,11 +58,10 @@ int main(int argc, char** argv) {
         if (args[0] == "store") {
             return app::runStoreCommand(rest, settings, std::cout, std::cerr);
         }
-        std::cerr << "ardenax: unknown command " << args[0] << '\n' << kUsage;
-        return 2;
+        return app::Arguments::refuse(std::cerr, "ardenax",
+                                      app::UsageError("unknown command " + args[0]));
     } catch (const Failure& failure) {
-        std::cerr << "ardenax: " << toUtf8(failure.description()) << " (" << failure.number()
-                  << ", " << toUtf8(failure.source()) << ")\n";
+        std::cerr << "ardenax: " << toUtf8(failure.description()) << '\n';
         return 1;
     } catch (const std::exception& error) {
         std::cerr << "ardenax: internal error: " << error.what() << '\n';

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "support/Failure.h"
 
@@ -89,6 +91,23 @@ std::filesystem::path Settings::userFolder(const std::string& xdgVariable,
     }
     const auto home = variable("HOME");
     return (home.empty() ? std::filesystem::path(".") : std::filesystem::path(home)) / belowHome;
+}
+
+void Settings::checkCaFile() const {
+    const auto file = value("ca-file");
+    if (file.empty()) {
+        return;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) {
+        throw Failure(Failure::InvalidProcedureCall,
+                      fromUtf8("the CA file " + file + " cannot be read"), u"ardenax");
+    }
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (content.find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
+        throw Failure(Failure::InvalidProcedureCall,
+                      fromUtf8("the CA file " + file + " holds no PEM certificate"), u"ardenax");
+    }
 }
 
 Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const {

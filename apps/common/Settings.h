@@ -27,6 +27,10 @@ public:
     // not a setting. Raises a failure for a bad value.
     bool set(const std::string& name, const std::string& value);
 
+    // Raises a failure when a CA file is given but cannot be read or holds no
+    // PEM certificate: better said at the start than at the first request.
+    void checkCaFile() const;
+
     // The environment for a control, with `messageBox` as its box.
     Environment environment(std::shared_ptr<MessageBox> messageBox) const;
 

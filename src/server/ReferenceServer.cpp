@@ -85,6 +85,7 @@ struct ReferenceServer::State {
             // The server keeps its own references to both.
             http = std::make_unique<httplib::SSLServer>(identity.x509(), identity.privateKey());
             caPem = toolkit::certificatePem(authority);
+            publicKeyPin = toolkit::publicKeyPin(identity);
         }
         if (!http->is_valid()) {
             throw Failure(Failure::E_Fail, u"The TLS certificate or key is not usable",
@@ -224,6 +225,7 @@ struct ReferenceServer::State {
     Promotor promotor;
     Smv smv;
     std::string caPem;
+    std::string publicKeyPin;
     std::unique_ptr<httplib::SSLServer> http;
     int port = 0;
     std::thread thread;
@@ -269,6 +271,10 @@ std::string ReferenceServer::smvUrl() const {
 
 const std::string& ReferenceServer::caPem() const {
     return state_->caPem;
+}
+
+const std::string& ReferenceServer::publicKeyPin() const {
+    return state_->publicKeyPin;
 }
 
 void ReferenceServer::writeCaFile(const std::filesystem::path& file) const {

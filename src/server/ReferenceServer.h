@@ -71,6 +71,10 @@ public:
     // empty when the server was given its certificate.
     const std::string& caPem() const;
     void writeCaFile(const std::filesystem::path& file) const;
+    // The throwaway server certificate's key pin (see toolkit::publicKeyPin),
+    // for a browser told to accept it; empty when the server was given its
+    // certificate.
+    const std::string& publicKeyPin() const;
 
     ElectionDatabase& database();
 

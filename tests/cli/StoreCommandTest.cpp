@@ -54,12 +54,5 @@ TEST_F(StoreCommandTest, PurgeKeepsRecentCertificatesUnlessAllAreAsked) {
                     .empty());
 }
 
-TEST_F(StoreCommandTest, BadUsageIsExitTwo) {
-    EXPECT_EQ(run({}), 2);
-    EXPECT_EQ(run({"shred"}), 2);
-    EXPECT_EQ(run({"purge", "--older-than", "soon"}), 2);
-    EXPECT_EQ(run({"list", "--colour"}), 2);
-}
-
 }  // namespace
 }  // namespace ardenax::app

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <deque>
+#include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -46,7 +48,7 @@ protected:
     std::vector<json> serve(std::deque<std::string> requests, HostSession::Options options = {},
                             std::size_t limit = std::string::npos, bool breaks = false) {
         ScriptedChannel channel(std::move(requests), limit, breaks);
-        HostSession session(channel, options);
+        HostSession session(channel, options, log);
         Environment env = environment();
         env.messageBox = session.messageBox();
         VotingX control(env, fakes());
@@ -55,11 +57,12 @@ protected:
     }
 
     // Opens a browser session with `opening`, then serves the rest if admitted.
-    std::vector<json> serveAfter(const std::string& opening, std::deque<std::string> requests) {
+    std::vector<json> serveAfter(const std::string& opening, std::deque<std::string> requests,
+                                 const std::optional<Failure>& cannotStart = {}) {
         requests.push_front(opening);
         ScriptedChannel channel(std::move(requests));
-        HostSession session(channel, {});
-        admitted = session.admit(OriginPolicy::votingOrigins("https://vote.example"));
+        HostSession session(channel, {}, log);
+        admitted = session.admit(OriginPolicy::votingOrigins("https://vote.example"), cannotStart);
         if (admitted) {
             VotingX control(environment(), fakes());
             exitCode = session.run(control);
@@ -69,6 +72,7 @@ protected:
 
     int exitCode = -1;
     bool admitted = false;
+    std::ostringstream log;
 };
 
 // Compares an error reply on its id and number only.
@@ -108,7 +112,11 @@ TEST_F(HostSessionTest, AnswersByNameOrDispidEchoesAnyIdAndRefusesMalformedReque
             expectError(replies[i], expected["id"], expected["number"]);
         }
     }
-    EXPECT_EQ(script->journal.back(), "setChoice@1");
+    // The end of the session resets the control: its certificate leaves the store.
+    const auto& journal = script->journal;
+    const auto setChoice = std::find(journal.begin(), journal.end(), "setChoice@1");
+    ASSERT_NE(setChoice, journal.end());
+    EXPECT_EQ(*std::next(setChoice), "removeCertificate@1");
     EXPECT_EQ(exitCode, 0);
 }
 
@@ -161,6 +169,13 @@ TEST_F(HostSessionTest, ResetFailureReachesTheCallerAsAnError) {
         (json{{"id", 2},
               {"error",
                {{"number", 70}, {"description", "Permission denied"}, {"source", "ArdenaX"}}}}));
+    EXPECT_EQ(log.str(), "");
+
+    script->failNext = {"removeCertificate", Failure(70, u"Permission denied")};
+    EXPECT_EQ(serve({}).size(), 0U);
+    EXPECT_EQ(log.str(),
+              "ardenax-host: the voter's certificate could not be removed at the end: Permission "
+              "denied\n");
 }
 
 // A browser's session opens with the page's origin; a refused one gets one
@@ -172,16 +187,25 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
     EXPECT_EQ(replies, (std::vector<json>{{{"origin", "https://vote.example"}, {"accepted", true}},
                                           {{"id", 1}, {"result", "2.1.0.2239"}}}));
     script->journal.clear();
-    for (const auto& [opening, number] : std::vector<std::pair<std::string, std::int32_t>>{
-             {R"({"origin":"https://evil.example"})", Failure::E_AccessDenied},
-             {R"({"origin":"http://vote.example"})", Failure::E_AccessDenied},
-             {R"({"id":1,"method":"getVersion"})", Failure::E_InvalidArg},
-             {R"({"origin":7})", Failure::E_InvalidArg},
-             {"not json", Failure::E_InvalidArg}}) {
-        const auto refused = serveAfter(opening, {R"({"id":2,"method":"getVersion"})"});
+    // A host that cannot start says so once it knows the page may be told.
+    const Failure noCa(5, u"the CA file /x cannot be read");
+    for (const auto& [opening, number, cannotStart] :
+         std::vector<std::tuple<std::string, std::int32_t, std::optional<Failure>>>{
+             {R"({"origin":"https://vote.example"})", 5, noCa},
+             {R"({"origin":"https://evil.example"})", Failure::E_AccessDenied, noCa},
+             {R"({"origin":"http://vote.example"})", Failure::E_AccessDenied, {}},
+             {R"({"id":1,"method":"getVersion"})", Failure::E_InvalidArg, {}},
+             {R"({"origin":7})", Failure::E_InvalidArg, {}},
+             {"not json", Failure::E_InvalidArg, {}}}) {
+        log.str("");
+        const auto refused =
+            serveAfter(opening, {R"({"id":2,"method":"getVersion"})"}, cannotStart);
         EXPECT_FALSE(admitted) << opening;
         ASSERT_EQ(refused.size(), 1U) << opening;
         expectError(refused[0], nullptr, number);
+        // One line in the browser's log, with what the page was told.
+        EXPECT_EQ(log.str(),
+                  "ardenax-host: " + refused[0]["error"]["description"].get<std::string>() + "\n");
     }
     EXPECT_TRUE(script->journal.empty());
 }

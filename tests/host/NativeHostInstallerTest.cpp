@@ -20,17 +20,18 @@ nlohmann::json readJson(const fs::path& file) {
 }
 
 TEST(NativeHostInstaller, EachBrowserHasItsPerUserFolder) {
-    const NativeHostInstaller::UserFolders folders{"/home/v", ""};
-    const auto all = NativeHostInstaller::targets("all", folders, std::nullopt);
-    ASSERT_EQ(all.size(), 3U);
-    EXPECT_EQ(all[0].manifest,
-              "/home/v/.config/chromium/NativeMessagingHosts/pt.ardenax.votingx.json");
-    EXPECT_EQ(all[1].manifest,
-              "/home/v/.config/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json");
-    EXPECT_EQ(all[2].manifest, "/home/v/.mozilla/native-messaging-hosts/pt.ardenax.votingx.json");
-    EXPECT_EQ(all[2].browser, Browser::Firefox);
+    const NativeHostInstaller::UserFolders folders{"/home/v", "", ""};
+    for (const auto& [browser, manifest] : std::vector<std::pair<std::string, std::string>>{
+             {"chromium", "/home/v/.config/chromium/NativeMessagingHosts/pt.ardenax.votingx.json"},
+             {"chrome",
+              "/home/v/.config/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json"},
+             {"firefox", "/home/v/.mozilla/native-messaging-hosts/pt.ardenax.votingx.json"}}) {
+        const auto targets = NativeHostInstaller::targets(browser, folders, std::nullopt);
+        ASSERT_EQ(targets.size(), 1U);
+        EXPECT_EQ(targets[0].manifest, manifest);
+    }
 
-    const auto xdg = NativeHostInstaller::targets("chrome", {"/home/v", "/cfg"}, std::nullopt);
+    const auto xdg = NativeHostInstaller::targets("chrome", {"/home/v", "/cfg", ""}, std::nullopt);
     ASSERT_EQ(xdg.size(), 1U);
     EXPECT_EQ(xdg[0].manifest, "/cfg/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json");
 
@@ -47,9 +48,23 @@ TEST(NativeHostInstaller, EachBrowserHasItsPerUserFolder) {
             << choice.first;
     }
     EXPECT_NE(testing::failureNumber([&] {
-                  NativeHostInstaller::targets("all", {"", ""}, std::nullopt);
+                  NativeHostInstaller::targets("all", {"", "", ""}, std::nullopt);
               }),
               0);
+}
+
+// "all" is the browsers this machine has: a program on the path, or the
+// browser's user folder.
+TEST(NativeHostInstaller, AllMeansTheBrowsersPresent) {
+    const testing::TempDir dir;
+    fs::create_directories(dir.path() / "bin");
+    std::ofstream(dir.path() / "bin" / "chromium").put('x');
+    fs::create_directories(dir.path() / ".mozilla");
+    const auto all = NativeHostInstaller::targets(
+        "all", {dir.path(), "", "/nowhere:" + (dir.path() / "bin").string()}, std::nullopt);
+    ASSERT_EQ(all.size(), 2U);
+    EXPECT_EQ(all[0].browser, Browser::Chromium);
+    EXPECT_EQ(all[1].browser, Browser::Firefox);
 }
 
 TEST(NativeHostInstaller, ManifestsMatchThePackagedOnes) {
@@ -65,7 +80,12 @@ TEST(NativeHostInstaller, ManifestsMatchThePackagedOnes) {
 
 TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
     const testing::TempDir dir;
-    const auto targets = NativeHostInstaller::targets("all", {dir.path(), ""}, std::nullopt);
+    fs::create_directories(dir.path() / ".mozilla" / "extensions");
+    std::vector<NativeHostInstaller::Target> targets;
+    for (const auto* browser : {"chromium", "chrome", "firefox"}) {
+        targets.push_back(
+            NativeHostInstaller::targets(browser, {dir.path(), "", ""}, std::nullopt).at(0));
+    }
     for (const auto& target : targets) {
         NativeHostInstaller::install(target, "/old/ardenax-host");
         NativeHostInstaller::install(target, "/opt/ardenax/bin/ardenax-host");
@@ -80,6 +100,12 @@ TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
         EXPECT_FALSE(fs::exists(target.manifest));
         EXPECT_FALSE(NativeHostInstaller::uninstall(target));
     }
+    // The folders the install made go with it; the browser's own stay.
+    EXPECT_FALSE(fs::exists(dir.path() / ".config" / "chromium"));
+    EXPECT_FALSE(fs::exists(dir.path() / ".config" / "google-chrome"));
+    EXPECT_TRUE(fs::exists(dir.path() / ".config"));
+    EXPECT_FALSE(fs::exists(dir.path() / ".mozilla" / "native-messaging-hosts"));
+    EXPECT_TRUE(fs::exists(dir.path() / ".mozilla" / "extensions"));
 
     // A file where a folder should be: the install fails and says so.
     std::ofstream(dir.path() / "blocked").put('x');

@@ -77,9 +77,12 @@ TEST_F(HostProcess, VotesThroughTheServersShowsBoxesAndEndsOnAnImpossibleLength)
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_EQ(counted[0].login, "eleitor2");
 
+    // A length no browser sends ends the host, after an error reply; the
+    // voter's certificate and key end with the session.
     host.write(std::string("\xFF\xFF\xFF\x7F", 4));
     EXPECT_TRUE(receive().contains("error"));
     EXPECT_EQ(host.wait(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(home.path() / "stores" / "REQUEST"));
 }
 
 TEST(Programs, AnswerInJsonLinesAndEndWithStatusOneOnAnyException) {

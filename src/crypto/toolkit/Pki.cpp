@@ -5,7 +5,9 @@
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/sha.h>
 
+#include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/OpenSslFailure.h"
 #include "crypto/toolkit/OpenSslHandles.h"
 
@@ -138,6 +140,21 @@ std::string certificatePem(const Certificate& certificate) {
         throw openSslFailure(u"Certificate PEM");
     }
     return bioContents(bio.get());
+}
+
+std::string publicKeyPin(const Certificate& certificate) {
+    X509_PUBKEY* key = X509_get_X509_PUBKEY(certificate.x509());
+    const int length = i2d_X509_PUBKEY(key, nullptr);
+    if (length <= 0) {
+        throw openSslFailure(u"Public key");
+    }
+    std::vector<unsigned char> der(static_cast<std::size_t>(length));
+    unsigned char* end = der.data();
+    i2d_X509_PUBKEY(key, &end);
+    std::array<unsigned char, SHA256_DIGEST_LENGTH> digest{};
+    SHA256(der.data(), der.size(), digest.data());
+    return base64Encode(
+        std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
 }  // namespace ardenax::toolkit

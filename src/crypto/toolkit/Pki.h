@@ -29,4 +29,8 @@ Certificate createRecipientCertificate(std::string_view commonName);
 // The certificate alone in PEM, for a file that clients trust.
 std::string certificatePem(const Certificate& certificate);
 
+// Base64 of the SHA-256 digest of the certificate's SubjectPublicKeyInfo: the
+// form in which browsers are told to accept one server's key.
+std::string publicKeyPin(const Certificate& certificate);
+
 }  // namespace ardenax::toolkit

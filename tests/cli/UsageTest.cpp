@@ -1,0 +1,75 @@
+#include <functional>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "DemoCommand.h"
+#include "OpenVoteCommand.h"
+#include "ServeCommand.h"
+#include "StoreCommand.h"
+#include "Terminal.h"
+#include "common/Settings.h"
+
+namespace ardenax::app {
+namespace {
+
+using Command = std::function<int(const std::vector<std::string>&, std::ostream&)>;
+
+// A usage error is exit status 2 and one line on standard error that says
+// what is wrong and where the help is, without the help itself.
+TEST(Usage, OneLineAndThePointerToTheHelp) {
+    Settings settings{Settings::Variables{}};
+    std::istringstream noInput;
+    std::ostringstream out;
+    Terminal terminal(out, false);
+    const Command serve = [&](const auto& args, std::ostream& err) {
+        return runServeCommand(args, out, err);
+    };
+    const Command demo = [&](const auto& args, std::ostream& err) {
+        return runDemoCommand(args, terminal, err);
+    };
+    const Command store = [&](const auto& args, std::ostream& err) {
+        return runStoreCommand(args, settings, out, err);
+    };
+    const Command openVote = [&](const auto& args, std::ostream& err) {
+        return runOpenVoteCommand(args, noInput, out, err);
+    };
+    const std::vector<std::tuple<Command, std::vector<std::string>, std::string>> cases = {
+        {serve, {"--port"}, "ardenax serve: --port needs a value (see ardenax serve --help)\n"},
+        {serve,
+         {"--port", "70000"},
+         "ardenax serve: --port wants a number from 0 to 65535, not \"70000\" (see ardenax serve "
+         "--help)\n"},
+        {serve,
+         {"--colour"},
+         "ardenax serve: unknown option --colour (see ardenax serve --help)\n"},
+        {serve, {"--", "x"}, "ardenax serve: unknown option -- (see ardenax serve --help)\n"},
+        {demo, {"--keep"}, "ardenax demo: --keep needs a value (see ardenax demo --help)\n"},
+        {store, {}, "ardenax store: give list or purge (see ardenax store --help)\n"},
+        {store, {"shred"}, "ardenax store: unknown command shred (see ardenax store --help)\n"},
+        {store,
+         {"purge", "--older-than", "soon"},
+         "ardenax store: --older-than wants whole minutes, not \"soon\" (see ardenax store "
+         "--help)\n"},
+        {store,
+         {"list", "--store-dir"},
+         "ardenax store: --store-dir needs a value (see ardenax store --help)\n"},
+        {openVote,
+         {"vote.txt"},
+         "ardenax open-vote: give the election's key with either --db FILE or --key FILE (see "
+         "ardenax open-vote --help)\n"},
+        {openVote,
+         {"--db", "e.db"},
+         "ardenax open-vote: which vote? give its file, or - for standard input (see ardenax "
+         "open-vote --help)\n"},
+    };
+    for (const auto& [command, args, expected] : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(command(args, err), 2) << expected;
+        EXPECT_EQ(err.str(), expected);
+    }
+    EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace
+}  // namespace ardenax::app
