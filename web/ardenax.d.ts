@@ -6,7 +6,13 @@ export type ArdenaXErrorCode = 'not-installed' | 'refused' | 'disconnected' | 'f
 export declare class ArdenaXError extends Error {
   readonly name: 'ArdenaXError';
   readonly code: ArdenaXErrorCode;
-  /** Only for 'failed': the control's own error. */
+  /**
+   * Only for 'not-installed': what is missing. 'extension': this browser has
+   * no ArdenaX extension (or does not give it this page); 'host': the
+   * extension is there but the ArdenaX program on the computer is not.
+   */
+  readonly missing?: 'extension' | 'host';
+  /** Only for 'failed': the control's or the host's own error. */
   readonly number?: number;
   readonly description?: string;
   readonly source?: string;
@@ -30,6 +36,26 @@ export interface VotingX {
   resetState(): Promise<string>;
 }
 
+/**
+ * What a method's result text means, for a page that tells people:
+ * - 'ok': a normal result (a token, "OK", the confirmation text, a hash...).
+ * - 'refused': a server refused and its own text is passed on, e.g.
+ *   "ERROR unknown credentials" from obtainToken or "ERROR votes are closed"
+ *   from getConfirmationText.
+ * - 'unreachable': the exchange with a server failed: not reached, not
+ *   trusted, too slow, or an HTTP error ("ERROR_<number>_<description>",
+ *   e.g. "ERROR_60_SSL peer certificate..."), or its answer was not in the
+ *   expected form ("ERROR=01_01").
+ * - 'invalid': the control refused what the page passed: "ERROR51" to
+ *   "ERROR55", "ERROR setting choices".
+ * - 'failed': the component failed and has shown its message box: "" (from a
+ *   method that returns a text on success), "ERROR_<method>", "ERROR56",
+ *   "ERROR57".
+ * The result text itself is what support needs; keep it for them.
+ */
+export type ResultKind = 'ok' | 'refused' | 'unreachable' | 'invalid' | 'failed';
+export declare function classify(result: string): ResultKind;
+
 export interface ConnectOptions {
   /** The window to reach the extension through; the page's own by default. */
   window?: Window;
@@ -40,8 +66,10 @@ export interface ConnectOptions {
 export declare const ArdenaX: {
   /**
    * Connects to this page's control (one per page). Rejects with an
-   * ArdenaXError: 'not-installed' when the extension or its host is missing,
-   * 'refused' when the page's origin may not use ArdenaX.
+   * ArdenaXError: 'not-installed' when the extension or its host is missing
+   * (see `missing`), 'refused' when the page's origin may not use ArdenaX,
+   * 'failed' when the host cannot start. Call it when the page loads, to
+   * tell the voter before they type anything.
    */
   connect(options?: ConnectOptions): Promise<VotingX>;
 };

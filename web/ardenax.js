@@ -5,15 +5,15 @@
 //   const vx = await ArdenaX.connect();
 //   const token = await vx.obtainToken('utilizador=ana###senha=segredo');
 
-const NOT_INSTALLED = 'the ArdenaX component is not installed';
-
 /** A call or a connection that did not give a result. */
 export class ArdenaXError extends Error {
-  constructor({ code, message, number, description, source }) {
+  constructor({ code, message, missing, number, description, source }) {
     super(message ?? description ?? code);
     this.name = 'ArdenaXError';
     /** 'not-installed' | 'refused' | 'disconnected' | 'failed' | 'timeout' */
     this.code = code;
+    // Only for 'not-installed': what to install, 'extension' or 'host'.
+    if (missing !== undefined) this.missing = missing;
     if (number !== undefined) {
       // Only for 'failed': the control's own error (resetState can raise one).
       this.number = number;
@@ -21,6 +21,25 @@ export class ArdenaXError extends Error {
       this.source = source;
     }
   }
+}
+
+// What a result text says, so that pages need not read the texts themselves.
+// Order matters: the transport's "ERROR_<number>_..." before the control's
+// "ERROR_<method>", both before a server's own "ERROR...".
+const KINDS = [
+  [/^$/, 'failed'],
+  [/^ERROR_-?[0-9]+_/, 'unreachable'],
+  [/^ERROR=01_01$/, 'unreachable'],
+  [/^ERROR_[A-Za-z]+$/, 'failed'],
+  [/^ERROR5[67]$/, 'failed'],
+  [/^(ERROR5[1-5]|ERROR setting choices)$/, 'invalid'],
+  [/^ERROR/, 'refused'],
+];
+
+/** The kind of a method's result text; see ardenax.d.ts. */
+export function classify(result) {
+  const text = String(result);
+  return KINDS.find(([pattern]) => pattern.test(text))?.[1] ?? 'ok';
 }
 
 function toText(value, method) {
@@ -132,11 +151,16 @@ export const ArdenaX = {
    * Connects to the ArdenaX control of this page (one per page: every
    * connection of a page reaches the same control). Rejects with an
    * ArdenaXError whose code is 'not-installed' when the extension or its
-   * host is missing, 'refused' when this page's origin may not use it.
+   * host is missing (`missing` says which), 'refused' when this page's
+   * origin may not use it.
    */
   async connect({ window: win = globalThis.window, timeout = 15000 } = {}) {
     if (!win?.document?.documentElement?.hasAttribute('data-ardenax')) {
-      throw new ArdenaXError({ code: 'not-installed', message: NOT_INSTALLED });
+      throw new ArdenaXError({
+        code: 'not-installed',
+        missing: 'extension',
+        message: 'the ArdenaX extension is not installed in this browser',
+      });
     }
     const link = new Link(win);
     const reply = await link.send({ ardenax: 'connect' }, timeout);

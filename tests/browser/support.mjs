@@ -1,6 +1,5 @@
-// What the browser tests share: the built programs, a Chromium with the
-// extension loaded and the host registered in its profile, a static server
-// for test pages, and a look at the host processes that Chromium starts.
+// What the browser tests share: the built programs, a Chromium with the extension and the host,
+// a static server for test pages, and a look at the host processes that Chromium starts.
 import { execFile } from 'node:child_process';
 import { mkdtemp, readdir, readFile, readlink, rm } from 'node:fs/promises';
 import { createServer } from 'node:http';
@@ -9,63 +8,47 @@ import { join, resolve } from 'node:path';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
 
-export const root = resolve(import.meta.dirname, '../..');
-export const buildDir = resolve(root, process.env.ARDENAX_BUILD_DIR ?? 'build/default');
+const root = resolve(import.meta.dirname, '../..');
+const buildDir = resolve(root, process.env.ARDENAX_BUILD_DIR ?? 'build/default');
 export const hostPath = join(buildDir, 'apps/ardenax-host/ardenax-host');
 export const ardenaxPath = join(buildDir, 'apps/ardenax/ardenax');
-export const extensionDir = join(buildDir, 'web/extension');
-export const pageDir = join(buildDir, 'web/page');
-
+const extensionDir = join(buildDir, 'web/extension');
+const pageDir = join(buildDir, 'web/page');
 export const run = promisify(execFile);
-
-const removeDir = (dir) => rm(dir, { recursive: true, force: true });
 
 export async function tempDir(t, name) {
   const dir = await mkdtemp(join(tmpdir(), `ardenax-${name}-`));
-  t.after(() => removeDir(dir));
+  t.after(() => rm(dir, { recursive: true, force: true }));
   return dir;
 }
 
 // Starts Chromium (Debian's) with the extension, and registers the host in
 // its profile with the host's own --install. `env` reaches the host.
-export async function launch(t, env = {}, options = {}) {
+export async function launch(t, env = {}) {
   // Removed only once Chromium has exited: it writes its profile to the end.
   const profile = await mkdtemp(join(tmpdir(), 'ardenax-profile-'));
   await run(hostPath, ['--install', '--user-data-dir', profile]);
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
     headless: true,
-    ...options,
     env: { ...process.env, ...env },
-    args: [
-      `--disable-extensions-except=${extensionDir}`,
-      `--load-extension=${extensionDir}`,
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-    ],
+    args: [`--disable-extensions-except=${extensionDir}`, `--load-extension=${extensionDir}`,
+      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
-  t.after(async () => {
-    await context.close();
-    await removeDir(profile);
-  });
+  t.after(() => context.close().then(() => rm(profile, { recursive: true, force: true })));
   return { context, profile };
 }
 
-// Serves `pages` (path -> HTML) and the page library over http on `host`.
+// Serves `pages` (path -> HTML), else the built voting page's files, over http on `host`.
 export async function servePages(t, pages, host = '127.0.0.1') {
-  const library = await readFile(join(root, 'web/ardenax.js'));
-  const server = createServer((request, response) => {
+  const server = createServer(async (request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
-    if (path === '/ardenax.js') {
-      response.writeHead(200, { 'content-type': 'text/javascript' }).end(library);
-    } else if (path in pages) {
-      response.writeHead(200, { 'content-type': 'text/html; charset=utf-8' }).end(pages[path]);
-    } else {
+    try {
+      const body = pages[path] ?? (await readFile(join(pageDir, path)));
+      const type = { js: 'text/javascript', css: 'text/css' }[path.split('.').pop()] ?? 'text/html';
+      response.writeHead(200, { 'content-type': type }).end(body);
+    } catch {
       response.writeHead(404).end();
     }
   });
@@ -76,13 +59,13 @@ export async function servePages(t, pages, host = '127.0.0.1') {
 
 // The ids of the host processes running with `storeDir` as their store.
 export async function hostProcesses(storeDir) {
-  const marker = `ARDENAX_STORE_DIR=${storeDir}\0`;
   const found = [];
-  for (const pid of await readdir('/proc')) {
-    if (!/^\d+$/.test(pid)) continue;
+  for (const pid of (await readdir('/proc')).filter((name) => /^\d+$/.test(name))) {
     try {
-      if ((await readlink(`/proc/${pid}/exe`)) !== hostPath) continue;
-      if ((await readFile(`/proc/${pid}/environ`, 'latin1')).includes(marker)) found.push(pid);
+      const environ = await readFile(`/proc/${pid}/environ`, 'latin1');
+      if ((await readlink(`/proc/${pid}/exe`)) === hostPath && environ.includes(`ARDENAX_STORE_DIR=${storeDir}\0`)) {
+        found.push(pid);
+      }
     } catch {
       // The process ended while we looked.
     }
@@ -92,18 +75,15 @@ export async function hostProcesses(storeDir) {
 
 // Waits until `probe` gives a value that `done` accepts; fails after `ms`.
 export async function until(probe, done, ms = 10000) {
-  const deadline = Date.now() + ms;
-  for (;;) {
+  for (const deadline = Date.now() + ms; ; await new Promise((next) => setTimeout(next, 20))) {
     const value = await probe();
     if (done(value)) return value;
     if (Date.now() > deadline) throw new Error(`condition not met; last value ${JSON.stringify(value)}`);
-    await new Promise((next) => setTimeout(next, 20));
   }
 }
 
 // A test page that connects and keeps the control as window.vx.
-export const connectingPage = `<!doctype html><title>t</title>
-<script type="module">
+export const connectingPage = `<!doctype html><title>t</title><script type="module">
   import { ArdenaX } from '/ardenax.js';
   window.connected = ArdenaX.connect().then(
     (vx) => { window.vx = vx; return 'connected'; },

@@ -1,139 +1,126 @@
-// A whole vote from the voting page, in Chromium, against the reference
-// servers of `ardenax serve`.
+// Whole votes from the voting page, in the Chromium that `ardenax serve
+// --browser` starts against its reference servers.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { readFile } from 'node:fs/promises';
-import { Agent, get } from 'node:https';
 import { join } from 'node:path';
 import { createInterface } from 'node:readline';
 import { test } from 'node:test';
-import { ardenaxPath, launch, pageDir, tempDir } from './support.mjs';
+import { chromium } from 'playwright-core';
+import { ardenaxPath, tempDir } from './support.mjs';
 
-// Starts the reference servers and reads what they print up to "Ready.".
+// Reads `lines` until one that `done` accepts, and gives it.
+async function readUntil(lines, done) {
+  for (let next; !(next = await lines.next()).done; ) if (done(next.value)) return next.value;
+  throw new Error('ardenax serve ended early');
+}
+
+// Starts `ardenax serve --browser` headless, reads what it prints up to
+// "Ready." and drives the page it opened over the DevTools protocol.
 async function serve(t, ...extra) {
-  const dir = await tempDir(t, 'serve');
-  const server = spawn(
-    ardenaxPath,
-    ['serve', '--address', '127.0.0.1', '--port', '0', '--db', join(dir, 'election.db'),
-      '--web-root', pageDir, ...extra],
-    { stdio: ['ignore', 'pipe', 'inherit'] },
-  );
-  const ended = new Promise((done) => server.once('close', done));
-  t.after(() => {
-    server.kill('SIGTERM');
-    return ended;
-  });
-  const failed = new Promise((_, reject) => {
-    server.once('error', reject);
-    ended.then((code) => reject(new Error(`ardenax serve ended (${code}) before "Ready."`)));
-  });
-  failed.catch(() => {}); // it matters only until "Ready."
-  const info = { voters: [] };
-  const lines = createInterface({ input: server.stdout })[Symbol.asyncIterator]();
-  for (;;) {
-    const { value: line, done } = await Promise.race([lines.next(), failed]);
-    if (done || line === 'Ready.') break;
+  const db = join(await tempDir(t, 'serve'), 'election.db');
+  const server = spawn(ardenaxPath, ['serve', '--port', '0', '--db', db, ...extra, '--browser', 'chromium',
+    '--', '--headless', '--no-sandbox', '--disable-gpu', '--remote-debugging-port=0']);
+  const exited = new Promise((done) => server.once('close', done));
+  t.after(() => (server.kill('SIGTERM'), exited));
+  // Chromium writes to serve's standard error: read it all, keep the address.
+  let errors = '';
+  const devtools = new Promise((found) => server.stderr.setEncoding('utf8').on('data', (chunk) => {
+    const address = /DevTools listening on (ws:\S+)/.exec((errors += chunk));
+    if (address) found(address[1]);
+  }));
+  const info = { voters: [], exited, out: createInterface({ input: server.stdout })[Symbol.asyncIterator]() };
+  for (let line; (line = await readUntil(info.out, () => true)) !== 'Ready.'; ) {
     const [, key, value] = /^([^:]+): (.*)$/.exec(line) ?? [];
-    if (key === 'Demo voter') {
-      const [, user, password, name] = /^utilizador=(.*)###senha=(.*) \((.*)\)$/.exec(value);
-      info.voters.push({ user, password, name });
-    } else if (key) {
-      info[key] = value;
-    }
+    if (key === 'Demo voter') info.voters.push(/^utilizador=(.*)###senha=(.*) \(/.exec(value).slice(1));
+    else if (key) info[key] = value;
   }
-  assert.ok(info.Page, 'ardenax serve printed no page address');
-  const ca = await readFile(info['CA file']);
-  info.fetchJson = (path) =>
-    new Promise((resolve, reject) => {
-      get(new URL(path, info.Page), { agent: new Agent({ ca }) }, (response) => {
-        let body = '';
-        response.setEncoding('utf8').on('data', (chunk) => (body += chunk));
-        response.on('end', () => resolve(JSON.parse(body)));
-      }).on('error', reject);
-    });
-  return info;
+  const browser = await chromium.connectOverCDP(await devtools);
+  const [page] = browser.contexts()[0].pages();
+  await page.waitForURL(info.Page);
+  info.dialogs = [];
+  page.on('dialog', (dialog) => (info.dialogs.push(dialog.message()), dialog.accept()));
+  info.fetchJson = (path) => page.evaluate((url) => fetch(url).then((response) => response.json()), path);
+  info.closeBrowser = async () => (await browser.newBrowserCDPSession()).send('Browser.close');
+  return { info, page };
 }
 
-async function openPage(t, info) {
-  const { context } = await launch(t, {
-    ARDENAX_STORE_DIR: await tempDir(t, 'store'),
-    ARDENAX_CA_FILE: info['CA file'],
-    ARDENAX_PROMOTOR_URL: info.Promotor,
-    ARDENAX_SMV_URL: info.SMV,
-  },
-  // The servers' certificate comes from a throwaway CA that Chromium does not know.
-  { ignoreHTTPSErrors: true });
-  const page = await context.newPage();
-  const dialogs = [];
-  page.on('dialog', (dialog) => {
-    dialogs.push(dialog.message());
-    return dialog.accept();
-  });
-  await page.goto(info.Page);
-  return { page, dialogs };
-}
-
-async function logIn(page, voter, password = voter.password) {
-  await page.getByLabel('Utilizador').fill(voter.user);
+async function logIn(page, [user, password]) {
+  await page.getByRole('button', { name: 'Entrar' }).and(page.locator(':enabled')).waitFor();
+  await page.getByLabel('Utilizador').fill(user);
   await page.getByLabel('Senha').fill(password);
   await page.getByRole('button', { name: 'Entrar' }).click();
 }
 
-test('a voter votes from the page and the ballot box holds the vote', async (t) => {
-  const info = await serve(t);
-  const { cards } = await info.fetchJson('/election.json');
-  const { page, dialogs } = await openPage(t, info);
-
-  await logIn(page, info.voters[0]);
-  await page.getByRole('heading', { name: 'Boletins de voto' }).waitFor();
-  // Every slot gets a candidate, except the last slot of the first card.
-  const chosen = cards.map((card, c) =>
-    Array.from({ length: card.slots }, (_, s) =>
-      c === 0 && s === card.slots - 1 ? '' : card.candidates[s % card.candidates.length],
-    ),
-  );
-  for (const [c, choices] of chosen.entries()) {
-    for (const [s, choice] of choices.entries()) {
-      await page.locator(`#card-${c}-slot-${s}`).selectOption(choice);
-    }
-  }
-  await page.getByLabel('PIN').fill('4321');
-  await page.getByRole('button', { name: 'Votar' }).click();
-  await page.getByRole('heading', { name: 'Voto enviado' }).waitFor();
-
-  let expected = 'Tem a certeza que pretende votar da seguinte forma ?\r\n';
-  for (const [c, card] of cards.entries()) {
-    expected += `\r\n${card.name}\r\n`;
-    for (const choice of chosen[c]) expected += `\t${choice || '(branco)'}\r\n`;
-  }
-  assert.equal(await page.locator('#confirmation').textContent(), expected);
-  assert.deepEqual(dialogs, []);
-  assert.ok(await page.locator('#banner').isHidden());
-
-  const { votes } = await info.fetchJson('/ballot-box.json');
-  assert.equal(votes.length, 1);
-  assert.equal(votes[0].verdict, 'OK');
-  assert.equal(votes[0].counted, true);
-  for (const [c, card] of cards.entries()) {
-    assert.ok(votes[0].xml.includes(card.id), card.id);
-    for (const choice of chosen[c].filter(Boolean)) assert.ok(votes[0].xml.includes(choice), choice);
-  }
+// Keeps every text the live region is given, however briefly.
+const recordProgress = (page) => page.evaluate(() => {
+  window.said = [];
+  new MutationObserver((records) => window.said.push(...records.flatMap((r) => [...r.addedNodes].map((n) => n.data))))
+    .observe(document.getElementById('progress'), { childList: true });
 });
 
-test('wrong credentials and a refused vote show the error banner', async (t) => {
-  const info = await serve(t, '--refuse-votes');
-  const { page } = await openPage(t, info);
-  const banner = page.locator('#banner');
-
-  await logIn(page, info.voters[0], `${info.voters[0].password}x`);
-  await banner.waitFor();
-  assert.match(await banner.textContent(), /^Não foi possível entrar: ERROR/);
-  assert.equal(await page.getByRole('heading', { name: 'Boletins de voto' }).isVisible(), false);
-
+test('a voter reviews the choices, sends them, and the ballot box holds the vote', async (t) => {
+  const { info, page } = await serve(t);
+  const { cards } = await info.fetchJson('/election.json');
+  await recordProgress(page);
   await logIn(page, info.voters[0]);
   await page.getByRole('heading', { name: 'Boletins de voto' }).waitFor();
+
+  // A candidate chosen in one slot cannot be chosen again in the card.
+  const c = cards.findIndex((card) => card.slots > 1);
+  await page.locator(`#card-${c}-slot-0`).selectOption(cards[c].candidates[0]);
+  assert.equal(await page.locator(`#card-${c}-slot-1 option[value="${cards[c].candidates[0]}"]`).isDisabled(), true);
+
+  // Every slot a different candidate, except the last slot of each card.
+  const chosen = cards.map((card) => card.candidates.slice(0, card.slots).map((x, s) => (s && s === card.slots - 1 ? '' : x)));
+  for (const [c, choices] of chosen.entries()) {
+    for (const [s, choice] of choices.entries()) await page.locator(`#card-${c}-slot-${s}`).selectOption(choice);
+  }
   await page.getByLabel('PIN').fill('4321');
   await page.getByRole('button', { name: 'Votar' }).click();
-  await page.getByText('O voto não foi aceite').waitFor();
-  assert.equal(await banner.textContent(), 'O voto não foi aceite: ERROR votes are closed');
+
+  // The review lists the page's own choices; nothing has been sent yet.
+  await page.getByRole('heading', { name: 'Confirme o seu voto' }).waitFor();
+  const review = cards.flatMap((card, c) => [card.name, ...chosen[c].map((x) => x || '(em branco)')]);
+  assert.deepEqual(await page.locator('#review-list > *').allTextContents(), review);
+  assert.deepEqual((await info.fetchJson('/ballot-box.json')).votes, []);
+  await page.getByRole('button', { name: 'Alterar' }).click();
+  await page.getByRole('button', { name: 'Votar' }).click();
+  await page.getByRole('button', { name: 'Confirmar e enviar' }).click();
+
+  await page.getByRole('heading', { name: 'Voto recebido' }).waitFor();
+  // The control's text, byte for byte.
+  const lines = cards.map((card, c) => `\r\n${card.name}\r\n${chosen[c].map((x) => `\t${x || '(branco)'}\r\n`).join('')}`);
+  assert.equal(await page.locator('#confirmation').textContent(),
+    `Tem a certeza que pretende votar da seguinte forma ?\r\n${lines.join('')}`);
+  assert.deepEqual(await page.evaluate(() => window.said), ['A obter autorização…', 'A enviar o voto…']);
+  assert.deepEqual(info.dialogs, []);
+
+  const { votes } = await info.fetchJson('/ballot-box.json');
+  assert.deepEqual(votes.map((v) => [v.verdict, v.counted]), [['OK', true]]);
+  assert.ok(chosen.flat().every((choice) => votes[0].xml.includes(`<Choice>${choice}</Choice>`)));
+
+  // serve stops with its browser.
+  await info.closeBrowser();
+  assert.equal(await readUntil(info.out, (line) => line === 'Stopped.'), 'Stopped.');
+  assert.equal(await info.exited, 0);
+});
+
+test('wrong credentials and a refused vote are told in Portuguese, their texts in Detalhes', async (t) => {
+  const { info, page } = await serve(t, '--refuse-votes');
+  const banner = page.getByRole('alert');
+  const told = async () => [await banner.locator('#banner-text').textContent(),
+    await banner.locator('details').getAttribute('open'), await banner.locator('pre').textContent()];
+
+  await logIn(page, [info.voters[0][0], 'wrong']);
+  await banner.waitFor();
+  assert.deepEqual(await told(),
+    ['O utilizador ou a senha não foram aceites. Verifique-os e tente de novo.', null, 'ERROR unknown credentials']);
+
+  await logIn(page, info.voters[0]);
+  await page.getByLabel('PIN').fill('4321');
+  await page.getByRole('button', { name: 'Votar' }).click();
+  await page.getByRole('button', { name: 'Confirmar e enviar' }).click();
+  await banner.getByText('O serviço de votação não aceitou o voto').waitFor();
+  assert.deepEqual(await told(), ['O serviço de votação não aceitou o voto (a votação pode estar encerrada). ' +
+    'O voto não foi registado.', null, 'ERROR votes are closed']);
 });

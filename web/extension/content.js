@@ -6,10 +6,12 @@
   // Lets the page library tell "no extension" from "extension, no host" at once.
   document.documentElement.setAttribute('data-ardenax', '');
 
-  const NOT_INSTALLED = {
+  const NO_HOST = {
     code: 'not-installed',
-    message: 'the ArdenaX component is not installed',
+    missing: 'host',
+    message: 'the ArdenaX program is not installed on this computer',
   };
+  const ACCESS_DENIED = -2147024891; // the host's refusal of an origin
   let port = null;
   let session = 0;
   let accepted = false;
@@ -48,11 +50,17 @@
       return;
     }
     if (typeof message.hostGone === 'string') {
-      close(accepted ? { code: 'disconnected', message: message.hostGone } : NOT_INSTALLED);
+      close(accepted ? { code: 'disconnected', message: message.hostGone } : NO_HOST);
       return;
     }
     if (!accepted && message.id === null && message.error) {
-      close({ code: 'refused', message: message.error.description });
+      // The host refused this origin, or could not start.
+      const { number, description } = message.error;
+      close(
+        number === ACCESS_DENIED
+          ? { code: 'refused', message: description }
+          : { code: 'failed', ...message.error },
+      );
       return;
     }
     if (inFlight === null || message.id !== inFlight.hostId) return;
@@ -85,7 +93,7 @@
       if (port !== current) return;
       port = null; // already gone: nothing to disconnect
       const ended = { code: 'disconnected', message: 'The ArdenaX component ended' };
-      close(accepted ? ended : NOT_INSTALLED);
+      close(accepted ? ended : NO_HOST);
     });
   }
 

@@ -1,6 +1,7 @@
-// The voting page: logs the voter in, shows the election's cards and sends
+// The voting page: checks the component as it loads, logs the voter in,
+// shows the election's cards, lets the voter review the choices and sends
 // the vote through the ArdenaX control.
-import { ArdenaX } from './ardenax.js';
+import { ArdenaX, classify } from './ardenax.js';
 
 // The control's separators: a credential or a choice cannot contain them.
 const PARAM_SEPARATOR = '###';
@@ -10,41 +11,98 @@ const $ = (id) => document.getElementById(id);
 let control = null;
 let election = null;
 
-function showError(text) {
-  $('banner').textContent = text;
+// What a voter is told, by where the page was and what the result says.
+const SAY = {
+  'obtainToken:refused':
+    'O utilizador ou a senha não foram aceites. Verifique-os e tente de novo.',
+  'getConfirmationText:refused':
+    'O serviço de votação não aceitou o voto (a votação pode estar encerrada). O voto não foi registado.',
+  unreachable:
+    'Não foi possível contactar o serviço de votação, ou a sua identidade não pôde ser confirmada. ' +
+    'Verifique a ligação à Internet e tente de novo dentro de alguns minutos.',
+  failed:
+    'O componente de voto falhou. Tente de novo; se voltar a acontecer, contacte o apoio ao eleitor ' +
+    'com os detalhes abaixo.',
+  invalid: 'O componente de voto não aceitou os dados desta página. Contacte o apoio ao eleitor.',
+  'missing:extension':
+    'Falta a extensão ArdenaX neste navegador. Instale-a e recarregue esta página ' +
+    '(no Chromium: chrome://extensions, «Modo de programador», «Carregar expandida» com a pasta ' +
+    '/usr/share/ardenax/extension).',
+  'missing:host':
+    'A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
+    'Instale o pacote ardenax (por exemplo, sudo apt install ./ardenax_2.1.0.2239_amd64.deb) ' +
+    'e recarregue esta página.',
+  refused: 'Esta página não está autorizada a usar o componente de voto ArdenaX.',
+  disconnected: 'A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.',
+  timeout: 'O componente de voto não respondeu. Recarregue a página.',
+};
+
+function showError(text, detail = '') {
+  $('banner-text').textContent = text;
+  $('banner-detail-text').textContent = detail;
+  $('banner-details').hidden = detail === '';
+  $('banner-details').open = false;
   $('banner').hidden = false;
 }
 
-function clearError() {
-  $('banner').hidden = true;
-  $('banner').textContent = '';
+// Shows a failed result of `method`; true when there was one.
+function failed(method, result) {
+  const kind = classify(result);
+  if (kind === 'ok') return false;
+  showError(SAY[`${method}:${kind}`] ?? SAY[kind], result || `${method}: sem resultado`);
+  return true;
 }
 
-function isFailure(result) {
-  return result === '' || result.startsWith('ERROR');
+function explain(error) {
+  const key = error?.code === 'not-installed' ? `missing:${error.missing}` : error?.code;
+  const detail = error?.code ? `${error.code}: ${error.message}` : String(error?.message ?? error);
+  showError(SAY[key] ?? SAY.failed, detail);
 }
 
 function show(sectionId) {
-  for (const id of ['login', 'ballot', 'done']) $(id).hidden = id !== sectionId;
+  for (const id of ['login', 'ballot', 'review', 'done']) $(id).hidden = id !== sectionId;
+  $(`${sectionId}-title`).focus();
 }
 
-// Runs `work` with the controls of `area` disabled, showing any error.
+// Runs `work` with the controls of `area` disabled, saying `progress` meanwhile.
 async function busy(area, work) {
-  clearError();
+  $('banner').hidden = true;
   const controls = [...area.querySelectorAll('input, select, button')];
-  for (const element of controls) element.disabled = true;
+  const enabled = controls.filter((element) => !element.disabled);
+  for (const element of enabled) element.disabled = true;
   area.setAttribute('aria-busy', 'true');
   try {
     await work();
   } catch (error) {
-    showError(
-      error?.code === 'not-installed'
-        ? 'O componente de voto ArdenaX não está instalado neste computador.'
-        : `Ocorreu um erro: ${error?.message ?? error}`,
-    );
+    explain(error);
   } finally {
-    for (const element of controls) element.disabled = false;
+    $('progress').textContent = '';
+    for (const element of enabled) element.disabled = false;
     area.removeAttribute('aria-busy');
+  }
+}
+
+// Calls the control with `progress` in the live region, so that a slow
+// server does not look like a page that froze.
+async function during(progress, call) {
+  $('progress').textContent = progress;
+  try {
+    return await call();
+  } finally {
+    $('progress').textContent = '';
+  }
+}
+
+function chosen(index) {
+  return [...document.querySelectorAll(`select[data-card="${index}"]`)].map((s) => s.value);
+}
+
+// A candidate already chosen in one slot cannot be chosen in another of the card.
+function excludeChosen(index) {
+  const selects = [...document.querySelectorAll(`select[data-card="${index}"]`)];
+  for (const select of selects) {
+    const others = new Set(selects.filter((s) => s !== select).map((s) => s.value));
+    for (const option of select.options) option.disabled = option.value !== '' && others.has(option.value);
   }
 }
 
@@ -55,17 +113,26 @@ function renderCards() {
     const fieldset = document.createElement('fieldset');
     const legend = document.createElement('legend');
     legend.textContent = card.name;
-    fieldset.append(legend);
+    const hint = document.createElement('p');
+    hint.id = `card-${index}-hint`;
+    hint.className = 'hint';
+    hint.textContent =
+      card.slots === 1
+        ? 'Pode escolher 1 opção, ou deixar em branco.'
+        : `Pode escolher até ${card.slots} opções diferentes, ou deixar em branco.`;
+    fieldset.setAttribute('aria-describedby', hint.id);
+    fieldset.append(legend, hint);
     for (let slot = 0; slot < card.slots; slot++) {
       const id = `card-${index}-slot-${slot}`;
       const label = document.createElement('label');
       label.htmlFor = id;
-      label.textContent = `Escolha ${slot + 1}`;
+      label.textContent = card.slots === 1 ? 'Escolha' : `Escolha ${slot + 1}`;
       const select = document.createElement('select');
       select.id = id;
       select.dataset.card = String(index);
       select.add(new Option('(em branco)', ''));
       for (const candidate of card.candidates) select.add(new Option(candidate, candidate));
+      select.addEventListener('change', () => excludeChosen(index));
       fieldset.append(label, select);
     }
     cards.append(fieldset);
@@ -79,55 +146,69 @@ async function logIn() {
     showError('O utilizador e a senha não podem conter "=" nem "###".');
     return;
   }
-  control ??= await ArdenaX.connect();
-  const token = await control.obtainToken(
-    `utilizador=${user}${PARAM_SEPARATOR}senha=${password}`,
+  const token = await during('A obter autorização…', () =>
+    control.obtainToken(`utilizador=${user}${PARAM_SEPARATOR}senha=${password}`),
   );
-  if (isFailure(token)) {
-    showError(`Não foi possível entrar: ${token || 'erro no componente de voto'}`);
-    return;
-  }
+  if (failed('obtainToken', token)) return;
   const response = await fetch('election.json', { cache: 'no-store' });
-  if (!response.ok) throw new Error(`a eleição não está disponível (${response.status})`);
+  if (!response.ok) throw new Error(`election.json: ${response.status}`);
   election = await response.json();
   renderCards();
   $('password').value = '';
   show('ballot');
-  $('ballot-title').focus();
 }
 
-async function vote() {
+// Built from the page's own choices: nothing has gone to the control yet.
+function review() {
+  if ($('pin').value.trim() === '') {
+    showError('Escreva o seu PIN.');
+    return;
+  }
+  const list = $('review-list');
+  list.replaceChildren();
   for (const [index, card] of election.cards.entries()) {
-    const choices = [...document.querySelectorAll(`select[data-card="${index}"]`)].map(
-      (select) => select.value,
-    );
-    const result = await control.setChoice(card.id, card.name, choices.join(PARAM_SEPARATOR));
-    if (result !== 'OK') {
-      showError(`Não foi possível registar a escolha em ${card.name}: ${result || 'erro'}`);
-      return;
+    const term = document.createElement('dt');
+    term.textContent = card.name;
+    list.append(term);
+    for (const choice of chosen(index)) {
+      const detail = document.createElement('dd');
+      detail.textContent = choice || '(em branco)';
+      list.append(detail);
     }
   }
-  const pin = await control.setPINHash($('pin').value);
-  if (isFailure(pin)) {
-    showError(`O PIN não foi aceite: ${pin || 'erro'}`);
-    return;
+  show('review');
+}
+
+async function send() {
+  for (const [index, card] of election.cards.entries()) {
+    const result = await control.setChoice(card.id, card.name, chosen(index).join(PARAM_SEPARATOR));
+    if (failed('setChoice', result)) return;
   }
-  const confirmation = await control.getConfirmationText();
-  if (isFailure(confirmation)) {
-    showError(`O voto não foi aceite: ${confirmation || 'erro ao obter a confirmação'}`);
-    return;
-  }
+  if (failed('setPINHash', await control.setPINHash($('pin').value))) return;
+  const confirmation = await during('A enviar o voto…', () => control.getConfirmationText());
+  if (failed('getConfirmationText', confirmation)) return;
   $('pin').value = '';
   $('confirmation').textContent = confirmation;
   show('done');
-  $('done-title').focus();
 }
 
 async function nextVoter() {
   await control.resetState();
   $('user').value = '';
   show('login');
-  $('user').focus();
+}
+
+// Before the voter types anything: is the component there?
+async function connect() {
+  $('progress').textContent = 'A verificar o componente de voto…';
+  try {
+    control = await ArdenaX.connect();
+    for (const element of $('login-form').elements) element.disabled = false;
+  } catch (error) {
+    explain(error);
+  } finally {
+    $('progress').textContent = '';
+  }
 }
 
 $('login-form').addEventListener('submit', (event) => {
@@ -136,6 +217,10 @@ $('login-form').addEventListener('submit', (event) => {
 });
 $('vote-form').addEventListener('submit', (event) => {
   event.preventDefault();
-  busy(event.target, vote);
+  $('banner').hidden = true;
+  review();
 });
+$('send').addEventListener('click', () => busy($('review'), send));
+$('change').addEventListener('click', () => show('ballot'));
 $('next-voter').addEventListener('click', () => busy($('done'), nextVoter));
+connect();
