@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build demo test test-default test-sanitize test-browser format lint clean
+.PHONY: deps build demo test test-default test-sanitize test-browser package format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -12,7 +12,7 @@ build: deps
 demo: build
 	build/default/apps/ardenax/ardenax demo
 
-test: deps test-default test-sanitize test-browser lint
+test: deps test-default test-sanitize test-browser package lint
 
 test-default test-sanitize: test-%:
 	cmake --preset $*
@@ -23,6 +23,13 @@ test-default test-sanitize: test-%:
 test-browser: test-default
 	scripts/install-browser-deps.sh
 	node --test tests/browser/
+
+# The Debian package, checked by lintian (what is left on purpose is in
+# packaging/lintian-overrides).
+package: build
+	rm -f build/default/ardenax_*.deb
+	cd build/default && cpack -G DEB
+	lintian --fail-on error,warning build/default/ardenax_*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

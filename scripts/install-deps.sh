@@ -9,6 +9,7 @@ packages=(
     libssl-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev
+    help2man lintian
 )
 
 missing=()
