@@ -30,7 +30,7 @@ const SAY = {
     '/usr/share/ardenax/extension).',
   'missing:host':
     'A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
-    'Instale o pacote ardenax (por exemplo, sudo apt install ./ardenax_2.1.0.2239_amd64.deb) ' +
+    'Instale o pacote ardenax que a sua eleição disponibiliza (em Debian, sudo apt install ./ardenax_…_amd64.deb) ' +
     'e recarregue esta página.',
   refused: 'Esta página não está autorizada a usar o componente de voto ArdenaX.',
   disconnected: 'A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.',
