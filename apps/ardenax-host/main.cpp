@@ -116,17 +116,32 @@ std::string variable(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
-int installOrUninstall(const Command& command) {
+// The manifests to write or remove. Installing for all browsers means those on
+// this machine; uninstalling looks wherever an install may have written.
+std::vector<ardenax::host::NativeHostInstaller::Target> targetsOf(const Command& command) {
     using ardenax::host::NativeHostInstaller;
     const std::string browser =
         !command.browser.empty() ? command.browser : (command.userDataDir ? "chromium" : "all");
-    const auto targets = NativeHostInstaller::targets(
-        browser, {variable("HOME"), variable("XDG_CONFIG_HOME"), variable("PATH")},
-        command.userDataDir);
+    const NativeHostInstaller::UserFolders folders{variable("HOME"), variable("XDG_CONFIG_HOME"),
+                                                   variable("PATH")};
+    if (browser != "all" || command.action == Command::Action::Install) {
+        return NativeHostInstaller::targets(browser, folders, command.userDataDir);
+    }
+    std::vector<NativeHostInstaller::Target> targets;
+    for (const auto* each : {"chromium", "chrome", "firefox"}) {
+        const auto found = NativeHostInstaller::targets(each, folders, command.userDataDir);
+        targets.insert(targets.end(), found.begin(), found.end());
+    }
+    return targets;
+}
+
+int installOrUninstall(const Command& command) {
+    using ardenax::host::NativeHostInstaller;
+    const auto targets = targetsOf(command);
     if (targets.empty()) {
-        std::cout << "No browser found to install for: chromium, chrome and firefox are all "
-                     "missing; name one with --browser\n";
-        return 0;
+        std::cerr << "ardenax-host: no browser found to install for (chromium, chrome, firefox); "
+                     "name one with --browser\n";
+        return 1;
     }
     const auto self = std::filesystem::canonical("/proc/self/exe");
     for (const auto& target : targets) {

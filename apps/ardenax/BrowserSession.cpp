@@ -60,9 +60,17 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    // serve blocks the signals it waits for; the child must not inherit that.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
     const int failed =
-        posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), variables.data());
+        posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), variables.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
         throw browserFailure("cannot start " + argv[0]);
@@ -80,7 +88,8 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
         }
     }
     for (const auto& [name, value] : settings) {
-        env.push_back(name + "=" + value);
+        env.push_back(name);
+        env.back().append("=").append(value);
     }
     return env;
 }
