@@ -1,11 +1,9 @@
 #include <fstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/Concurrently.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
 #include "crypto/TestIdentity.h"
@@ -17,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using ardenax::testing::failureNumber;
 using ardenax::testing::makeIdentity;
+using ardenax::testing::runConcurrently;
 using ardenax::testing::TempDir;
 
 std::vector<std::string> subjects(const CertificateStore& store) {
@@ -27,13 +26,7 @@ std::vector<std::string> subjects(const CertificateStore& store) {
     return result;
 }
 
-unsigned int modeOf(const fs::path& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-    return status.st_mode & 0777U;
-}
-
-TEST(CertificateStore, OneStoreWhateverTheCaseKeptPrivateInCreationOrder) {
+TEST(CertificateStore, OneStoreWhateverTheCaseInCreationOrder) {
     const TempDir temp;
     const auto root = temp.path() / "data" / "stores";
     CertificateStore writer(root, u"Request", StoreAccess::ReadWrite);
@@ -46,10 +39,6 @@ TEST(CertificateStore, OneStoreWhateverTheCaseKeptPrivateInCreationOrder) {
     EXPECT_EQ(subjects(reader).size(), reader.findBySubject(u"CN=c").size());
     EXPECT_TRUE(reader.findBySubject(u"C1").empty());
     EXPECT_LE(reader.entries().back().added, std::chrono::system_clock::now());
-
-    EXPECT_EQ(modeOf(root), 0700U);
-    EXPECT_EQ(modeOf(root / "REQUEST"), 0700U);
-    EXPECT_EQ(modeOf(root / "REQUEST" / "00000000000000000001.pem"), 0600U);
 }
 
 TEST(CertificateStore, SkipsWhatItCannotReadAndNumbersPastIt) {
@@ -106,9 +95,9 @@ TEST(CertificateStore, RefusesChangesReadOnlyKeylessCertificatesAndNamesLeavingT
     }
 }
 
-// Writers in several processes at once: none loses a certificate, and each
-// one's certificates keep their order.
-TEST(CertificateStore, ConcurrentProcessesLoseNothingAndKeepEachOnesOrder) {
+// Writers at once (processes where the system forks): none loses a
+// certificate, and each one's certificates keep their order.
+TEST(CertificateStore, ConcurrentWritersLoseNothingAndKeepEachOnesOrder) {
     constexpr int Writers = 4;
     constexpr int PerWriter = 5;
     const TempDir root;
@@ -118,28 +107,13 @@ TEST(CertificateStore, ConcurrentProcessesLoseNothingAndKeepEachOnesOrder) {
             certificates[w].push_back(makeIdentity(std::to_string(w * 10 + i)));
         }
     }
-    std::vector<pid_t> children;
-    for (int w = 0; w < Writers; ++w) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                CertificateStore store(root.path(), u"Request", StoreAccess::ReadWrite);
-                for (const auto& certificate : certificates[w]) {
-                    store.add(certificate);
-                }
-            } catch (...) {
-                ::_exit(1);
-            }
-            ::_exit(0);
+    EXPECT_TRUE(runConcurrently(Writers, [&](int w) {
+        CertificateStore store(root.path(), u"Request", StoreAccess::ReadWrite);
+        for (const auto& certificate : certificates[w]) {
+            store.add(certificate);
         }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return 0;
+    }));
     const auto stored = subjects(CertificateStore(root.path(), u"REQUEST", StoreAccess::ReadOnly));
     ASSERT_EQ(stored.size(), static_cast<std::size_t>(Writers * PerWriter));
     // Subjects are CN=<writer><index>: each writer's come in index order.

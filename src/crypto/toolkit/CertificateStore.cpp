@@ -1,20 +1,15 @@
 #include "crypto/toolkit/CertificateStore.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
 
-#include "crypto/toolkit/Encoding.h"
-#include "crypto/toolkit/Random.h"
+#include "crypto/toolkit/StoreFiles.h"
 #include "support/Failure.h"
 
 namespace ardenax::toolkit {
@@ -27,13 +22,6 @@ constexpr std::size_t SequenceDigits = 20;
 constexpr std::string_view Extension = ".pem";
 // Far above any certificate with its key; a bigger file is not one of ours.
 constexpr std::uintmax_t MaxFileSize = 1U << 20U;
-
-Failure fileFailure(TextView what, const fs::path& path, int error) {
-    return {Failure::E_Fail,
-            Text(what) + fromUtf8(path.string()) + u": " +
-                fromUtf8(std::generic_category().message(error)),
-            Text(Source)};
-}
 
 Text folderName(TextView name) {
     if (name.empty()) {
@@ -49,18 +37,6 @@ Text folderName(TextView name) {
         upper += (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
     }
     return upper;
-}
-
-void makeFolder(const fs::path& path) {
-    if (::mkdir(path.c_str(), S_IRWXU) == 0) {
-        return;
-    }
-    const int error = errno;
-    std::error_code ignored;
-    if (error == EEXIST && fs::is_directory(path, ignored)) {
-        return;
-    }
-    throw fileFailure(u"Cannot create the store folder ", path, error == EEXIST ? ENOTDIR : error);
 }
 
 std::string fileName(std::uint64_t sequence) {
@@ -115,65 +91,6 @@ std::optional<Certificate> readCertificate(const fs::path& path) {
     }
 }
 
-// A file descriptor, closed when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// A temporary file holding `content`, flushed to disk, removed when it goes.
-class TemporaryFile {
-public:
-    TemporaryFile(const fs::path& folder, std::string_view content)
-        : path_(folder / (".new-" + std::to_string(::getpid()) + "-" + toHex(randomBytes(8)))) {
-        const FileDescriptor file(
-            ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
-        if (file.get() < 0) {
-            throw fileFailure(u"Cannot create ", path_, errno);
-        }
-        created_ = true;
-        while (!content.empty()) {
-            const ssize_t written = ::write(file.get(), content.data(), content.size());
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                throw fileFailure(u"Cannot write ", path_, written < 0 ? errno : EIO);
-            }
-            content.remove_prefix(static_cast<std::size_t>(written));
-        }
-        // On disk before it gets its final name, so that name never shows a partial file.
-        if (::fsync(file.get()) != 0) {
-            throw fileFailure(u"Cannot write ", path_, errno);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (created_) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-    bool created_ = false;
-};
-
 }  // namespace
 
 CertificateStore::CertificateStore(const fs::path& root, TextView name, StoreAccess access)
@@ -181,10 +98,10 @@ CertificateStore::CertificateStore(const fs::path& root, TextView name, StoreAcc
     if (access_ == StoreAccess::ReadWrite) {
         std::error_code ignored;
         // Only the store root and its stores are private; the folders above
-        // belong to the user's ordinary layout. A failure here shows in makeFolder.
+        // belong to the user's ordinary layout. A failure here shows in makePrivateFolder.
         fs::create_directories(root.parent_path(), ignored);
-        makeFolder(root);
-        makeFolder(folder_);
+        StoreFiles::makePrivateFolder(root);
+        StoreFiles::makePrivateFolder(folder_);
     }
 }
 
@@ -225,19 +142,13 @@ void CertificateStore::add(const Certificate& certificate) {
         throw Failure(Failure::InvalidProcedureCall, u"The certificate has no private key",
                       Text(Source));
     }
-    const TemporaryFile temporary(folder_, certificate.storageForm());
+    const StoreFiles::Staged staged(folder_, certificate.storageForm());
     const auto files = storeFiles(folder_);
     std::uint64_t sequence = files.empty() ? 1 : files.back().first + 1;
-    // link(2) refuses a name that exists, so of two writers that picked the
-    // same number one gets it and the other moves on to the next.
-    for (;; ++sequence) {
-        const fs::path target = folder_ / fileName(sequence);
-        if (::link(temporary.path().c_str(), target.c_str()) == 0) {
-            return;
-        }
-        if (errno != EEXIST) {
-            throw fileFailure(u"Cannot add the certificate as ", target, errno);
-        }
+    // Of two writers that picked the same number one gets it and the other
+    // moves on to the next.
+    while (!staged.publishAs(folder_ / fileName(sequence))) {
+        ++sequence;
     }
 }
 
@@ -246,8 +157,8 @@ void CertificateStore::remove(const Certificate& certificate) {
     const Bytes der = certificate.der();
     for (const auto& [sequence, path] : storeFiles(folder_)) {
         const auto stored = readCertificate(path);
-        if (stored && stored->der() == der && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
-            throw fileFailure(u"Cannot remove ", path, errno);
+        if (stored && stored->der() == der) {
+            StoreFiles::remove(path);
         }
     }
 }
