@@ -6,9 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/SystemDefaults.h"
 #include "support/Failure.h"
-
-extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
 
 namespace ardenax::app {
 namespace {
@@ -46,15 +45,7 @@ const std::vector<std::string>& Settings::flagNames() {
 Settings::Settings(Variables variables) : variables_(std::move(variables)) {}
 
 Settings Settings::fromProcess() {
-    Variables variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) {
-            variables.emplace(text.substr(0, equals), text.substr(equals + 1));
-        }
-    }
-    return Settings(std::move(variables));
+    return Settings(processVariables());
 }
 
 bool Settings::set(const std::string& name, const std::string& value) {
@@ -79,26 +70,12 @@ std::string Settings::value(const std::string& flag) const {
     return {};
 }
 
-std::string Settings::variable(const std::string& name) const {
-    const auto found = variables_.find(name);
-    return found == variables_.end() ? std::string() : found->second;
-}
-
-std::filesystem::path Settings::userFolder(const std::string& xdgVariable,
-                                           const std::filesystem::path& belowHome) const {
-    if (const auto xdg = variable(xdgVariable); !xdg.empty()) {
-        return xdg;
-    }
-    const auto home = variable("HOME");
-    return (home.empty() ? std::filesystem::path(".") : std::filesystem::path(home)) / belowHome;
-}
-
 void Settings::checkCaFile() const {
     const auto file = value("ca-file");
     if (file.empty()) {
         return;
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(utf8Path(file), std::ios::binary);
     if (!in.is_open()) {
         throw Failure(Failure::InvalidProcedureCall,
                       fromUtf8("the CA file " + file + " cannot be read"), u"ardenax");
@@ -114,14 +91,11 @@ Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const 
     Environment env;
     env.messageBox = std::move(messageBox);
     const auto storeDir = value("store-dir");
-    env.storeRoot = storeDir.empty()
-                        ? userFolder("XDG_DATA_HOME", std::filesystem::path(".local") / "share") /
-                              "ardenax" / "stores"
-                        : std::filesystem::path(storeDir);
+    env.storeRoot = storeDir.empty() ? defaultStoreRoot(variables_) : utf8Path(storeDir);
     const auto documentsDir = value("documents-dir");
-    env.documentsDir = documentsDir.empty() ? userFolder("XDG_DOCUMENTS_DIR", "Documents")
-                                            : std::filesystem::path(documentsDir);
-    env.http.caFile = value("ca-file");
+    env.documentsDir =
+        documentsDir.empty() ? defaultDocumentsDir(variables_) : utf8Path(documentsDir);
+    env.http.caFile = utf8Path(value("ca-file"));
     if (const auto seconds = value("connect-timeout-s"); !seconds.empty()) {
         env.http.connectTimeout = parseSeconds("connect-timeout-s", seconds);
     }

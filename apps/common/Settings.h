@@ -18,8 +18,8 @@ public:
     // The names of the settings, as flags without the leading "--".
     static const std::vector<std::string>& flagNames();
 
-    // Takes the ARDENAX_* values from `variables` (and HOME / XDG_* for the
-    // default folders).
+    // Takes the ARDENAX_* values from `variables` (and the user's folders,
+    // HOME / XDG_* or LOCALAPPDATA, for the defaults).
     explicit Settings(Variables variables);
     static Settings fromProcess();
 
@@ -37,10 +37,6 @@ public:
 private:
     // A flag's value, else its ARDENAX_* variable's, else "".
     std::string value(const std::string& flag) const;
-    std::string variable(const std::string& name) const;
-    // A user folder from its XDG variable, else below HOME.
-    std::filesystem::path userFolder(const std::string& xdgVariable,
-                                     const std::filesystem::path& belowHome) const;
 
     Variables variables_;
     std::map<std::string, std::string> flags_;
