@@ -137,8 +137,11 @@ Exchange::Exchange(const Session& session)
     if (!settings.caFile.empty()) {
         // Replaces the default bundle file only; the system's certificate
         // folder (libcurl's CA path) is still searched.
-        setOption(easy, CURLOPT_CAINFO, settings.caFile.c_str());
+        setOption(easy, CURLOPT_CAINFO, settings.caFile.string().c_str());
     }
+    // Where the system keeps its trusted roots in a certificate store rather
+    // than in files (Windows), trust that store too; elsewhere libcurl ignores it.
+    setOption(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
     setOption(easy, CURLOPT_CONNECTTIMEOUT_MS,
               static_cast<long>(
                   std::chrono::duration_cast<std::chrono::milliseconds>(settings.connectTimeout)
