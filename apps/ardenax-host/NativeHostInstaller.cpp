@@ -1,61 +1,17 @@
 #include "NativeHostInstaller.h"
 
-#include <algorithm>
 #include <fstream>
-#include <map>
 #include <system_error>
 
-#include "support/Failure.h"
+#include "NativeHostFailure.h"
 #include "support/Text.h"
 #include "web/BrowserIdentity.h"
 
 namespace ardenax::host {
-namespace {
 
 namespace fs = std::filesystem;
 
-Failure installFailure(const std::string& why) {
-    return {Failure::InvalidProcedureCall, fromUtf8(why), u"ardenax-host"};
-}
-
-fs::path configHome(const NativeHostInstaller::UserFolders& folders) {
-    return folders.xdgConfigHome.empty() ? folders.home / ".config" : folders.xdgConfigHome;
-}
-
-fs::path manifestName() {
-    return std::string(web::NativeHostName) + ".json";
-}
-
-bool onPath(const std::string& path, const std::vector<std::string>& programs) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const auto end = std::min(path.find(':', start), path.size());
-        const fs::path folder = path.substr(start, end - start);
-        for (const auto& program : programs) {
-            std::error_code error;
-            if (!folder.empty() && fs::exists(folder / program, error)) {
-                return true;
-            }
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
-// The folder that holds a per-user manifest's folder: the browser's own.
-fs::path browserFolder(const NativeHostInstaller::Target& target) {
-    return target.manifest.parent_path().parent_path();
-}
-
-bool present(const NativeHostInstaller::Target& target, const std::string& path) {
-    static const std::map<NativeHostInstaller::Browser, std::vector<std::string>> programs = {
-        {NativeHostInstaller::Browser::Chromium, {"chromium", "chromium-browser"}},
-        {NativeHostInstaller::Browser::Chrome, {"google-chrome", "google-chrome-stable"}},
-        {NativeHostInstaller::Browser::Firefox, {"firefox", "firefox-esr"}}};
-    std::error_code error;
-    return fs::is_directory(browserFolder(target), error) ||
-           onPath(path, programs.at(target.browser));
-}
+namespace {
 
 bool removeIfEmpty(const fs::path& folder) {
     std::error_code error;
@@ -64,53 +20,10 @@ bool removeIfEmpty(const fs::path& folder) {
 
 }  // namespace
 
-std::vector<NativeHostInstaller::Target> NativeHostInstaller::targets(
-    const std::string& browser, const UserFolders& folders,
-    const std::optional<fs::path>& userDataDir) {
-    if (userDataDir) {
-        if (browser != "chromium" && browser != "chrome") {
-            throw installFailure(
-                "--user-data-dir is a Chromium or Chrome profile folder; give "
-                "--browser chromium or --browser chrome with it");
-        }
-        return {{browser == "chrome" ? Browser::Chrome : Browser::Chromium,
-                 *userDataDir / "NativeMessagingHosts" / manifestName()}};
-    }
-    if (folders.home.empty()) {
-        throw installFailure("HOME is not set, so there is no user folder to install into");
-    }
-    const Target chromium{Browser::Chromium, configHome(folders) / "chromium" /
-                                                 "NativeMessagingHosts" / manifestName()};
-    const Target chrome{Browser::Chrome, configHome(folders) / "google-chrome" /
-                                             "NativeMessagingHosts" / manifestName()};
-    const Target firefox{Browser::Firefox,
-                         folders.home / ".mozilla" / "native-messaging-hosts" / manifestName()};
-    if (browser == "chromium") {
-        return {chromium};
-    }
-    if (browser == "chrome") {
-        return {chrome};
-    }
-    if (browser == "firefox") {
-        return {firefox};
-    }
-    if (browser == "all") {
-        std::vector<Target> found;
-        for (const auto& target : {chromium, chrome, firefox}) {
-            if (present(target, folders.path)) {
-                found.push_back(target);
-            }
-        }
-        return found;
-    }
-    throw installFailure("unknown browser \"" + browser +
-                         "\"; use chromium, chrome, firefox or all");
-}
-
 nlohmann::json NativeHostInstaller::manifest(Browser browser, const fs::path& hostPath) {
     nlohmann::json manifest = {{"name", web::NativeHostName},
                                {"description", "ArdenaX voting component"},
-                               {"path", hostPath.string()},
+                               {"path", toUtf8(hostPath.u16string())},
                                {"type", "stdio"}};
     if (browser == Browser::Firefox) {
         manifest["allowed_extensions"] = {web::FirefoxExtensionId};
@@ -145,6 +58,9 @@ void NativeHostInstaller::install(const Target& target, const fs::path& hostPath
         fs::remove(partial, error);
         throw installFailure("cannot write " + target.manifest.string() + ": " + why);
     }
+    if (!target.registryKey.empty()) {
+        registerManifest(target);
+    }
 }
 
 bool NativeHostInstaller::uninstall(const Target& target) {
@@ -153,9 +69,11 @@ bool NativeHostInstaller::uninstall(const Target& target) {
     if (error) {
         throw installFailure("cannot remove " + target.manifest.string() + ": " + error.message());
     }
-    // Only empty folders go: whatever a browser keeps there stays.
-    if (removed && removeIfEmpty(target.manifest.parent_path())) {
-        removeIfEmpty(browserFolder(target));
+    if (!target.registryKey.empty()) {
+        unregisterManifest(target);
+    } else if (removed && removeIfEmpty(target.manifest.parent_path())) {
+        // Only empty folders go: whatever a browser keeps there stays.
+        removeIfEmpty(target.manifest.parent_path().parent_path());
     }
     return removed;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HostSession.h"
+#include "HostSystem.h"
 #include "JsonLinesChannel.h"
 #include "NativeHostInstaller.h"
 #include "NativeMessagingChannel.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     R"(usage: ardenax-host [--jsonl] [--auto-close-message-boxes] [settings]
-       ardenax-host --install|--uninstall [--browser chromium|chrome|firefox|all]
+       ardenax-host --install|--uninstall [--browser chromium|chrome|edge|firefox|all]
                     [--user-data-dir DIR]
 
 Serves the nine methods of one ArdenaX control on stdin/stdout.
@@ -30,8 +31,9 @@ extension: {"origin": "https://..."}. Only the voting origins are served
 any port). With --jsonl, one JSON object per line and no origin.
 
 --install writes the browsers' native-messaging manifests for this user,
-naming this program; --uninstall removes them. --browser defaults to all, or
-to chromium with --user-data-dir (a Chromium or Chrome profile folder).
+naming this program (on Windows with their registry keys, edge among them);
+--uninstall removes them. --browser defaults to all, or to chromium with
+--user-data-dir (a Chromium or Chrome profile folder, Linux only).
 
   --jsonl                      one JSON object per line
   --auto-close-message-boxes   send message boxes without waiting for them to be closed
@@ -122,36 +124,28 @@ std::vector<ardenax::host::NativeHostInstaller::Target> targetsOf(const Command&
     using ardenax::host::NativeHostInstaller;
     const std::string browser =
         !command.browser.empty() ? command.browser : (command.userDataDir ? "chromium" : "all");
-    const NativeHostInstaller::UserFolders folders{variable("HOME"), variable("XDG_CONFIG_HOME"),
-                                                   variable("PATH")};
-    if (browser != "all" || command.action == Command::Action::Install) {
-        return NativeHostInstaller::targets(browser, folders, command.userDataDir);
-    }
-    std::vector<NativeHostInstaller::Target> targets;
-    for (const auto* each : {"chromium", "chrome", "firefox"}) {
-        const auto found = NativeHostInstaller::targets(each, folders, command.userDataDir);
-        targets.insert(targets.end(), found.begin(), found.end());
-    }
-    return targets;
+    return NativeHostInstaller::targets(browser, ardenax::host::HostSystem::userFolders(),
+                                        command.userDataDir,
+                                        command.action == Command::Action::Install);
 }
 
 int installOrUninstall(const Command& command) {
     using ardenax::host::NativeHostInstaller;
     const auto targets = targetsOf(command);
     if (targets.empty()) {
-        std::cerr << "ardenax-host: no browser found to install for (chromium, chrome, firefox); "
-                     "name one with --browser\n";
+        std::cerr << "ardenax-host: no browser found to install for; name one with --browser\n";
         return 1;
     }
-    const auto self = std::filesystem::canonical("/proc/self/exe");
+    const auto self = ardenax::host::HostSystem::ownProgram();
     for (const auto& target : targets) {
         if (command.action == Command::Action::Install) {
             NativeHostInstaller::install(target, self);
-            std::cout << "Installed " << target.manifest.string() << '\n';
+            std::cout << "Installed " << ardenax::toUtf8(target.manifest.u16string()) << '\n';
         } else if (NativeHostInstaller::uninstall(target)) {
-            std::cout << "Removed " << target.manifest.string() << '\n';
+            std::cout << "Removed " << ardenax::toUtf8(target.manifest.u16string()) << '\n';
         } else {
-            std::cout << "Nothing to remove: " << target.manifest.string() << " does not exist\n";
+            std::cout << "Nothing to remove: " << ardenax::toUtf8(target.manifest.u16string())
+                      << " does not exist\n";
         }
     }
     return 0;
@@ -170,6 +164,7 @@ int main(int argc, char** argv) {
         if (command.action != Command::Action::Serve) {
             return installOrUninstall(command);
         }
+        host::HostSystem::useBinaryStandardStreams();
         host::JsonLinesChannel lines(std::cin, std::cout);
         host::NativeMessagingChannel native(std::cin, std::cout);
         host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;

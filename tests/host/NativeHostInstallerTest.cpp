@@ -20,35 +20,37 @@ nlohmann::json readJson(const fs::path& file) {
 }
 
 TEST(NativeHostInstaller, EachBrowserHasItsPerUserFolder) {
-    const NativeHostInstaller::UserFolders folders{"/home/v", "", ""};
+    const NativeHostInstaller::UserFolders folders{"/home/v", "", "", {}};
     for (const auto& [browser, manifest] : std::vector<std::pair<std::string, std::string>>{
              {"chromium", "/home/v/.config/chromium/NativeMessagingHosts/pt.ardenax.votingx.json"},
              {"chrome",
               "/home/v/.config/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json"},
              {"firefox", "/home/v/.mozilla/native-messaging-hosts/pt.ardenax.votingx.json"}}) {
-        const auto targets = NativeHostInstaller::targets(browser, folders, std::nullopt);
+        const auto targets = NativeHostInstaller::targets(browser, folders, std::nullopt, true);
         ASSERT_EQ(targets.size(), 1U);
         EXPECT_EQ(targets[0].manifest, manifest);
     }
 
-    const auto xdg = NativeHostInstaller::targets("chrome", {"/home/v", "/cfg", ""}, std::nullopt);
+    const auto xdg =
+        NativeHostInstaller::targets("chrome", {"/home/v", "/cfg", "", {}}, std::nullopt, true);
     ASSERT_EQ(xdg.size(), 1U);
     EXPECT_EQ(xdg[0].manifest, "/cfg/google-chrome/NativeMessagingHosts/pt.ardenax.votingx.json");
 
-    const auto profile = NativeHostInstaller::targets("chromium", folders, fs::path("/p"));
+    const auto profile = NativeHostInstaller::targets("chromium", folders, fs::path("/p"), true);
     ASSERT_EQ(profile.size(), 1U);
     EXPECT_EQ(profile[0].manifest, "/p/NativeMessagingHosts/pt.ardenax.votingx.json");
 
     const std::vector<std::pair<std::string, std::optional<fs::path>>> impossible = {
         {"opera", std::nullopt}, {"firefox", fs::path("/p")}, {"all", fs::path("/p")}};
     for (const auto& choice : impossible) {
-        EXPECT_NE(testing::failureNumber(
-                      [&] { NativeHostInstaller::targets(choice.first, folders, choice.second); }),
+        EXPECT_NE(testing::failureNumber([&] {
+                      NativeHostInstaller::targets(choice.first, folders, choice.second, true);
+                  }),
                   0)
             << choice.first;
     }
     EXPECT_NE(testing::failureNumber([&] {
-                  NativeHostInstaller::targets("all", {"", "", ""}, std::nullopt);
+                  NativeHostInstaller::targets("all", {"", "", "", {}}, std::nullopt, true);
               }),
               0);
 }
@@ -61,7 +63,8 @@ TEST(NativeHostInstaller, AllMeansTheBrowsersPresent) {
     std::ofstream(dir.path() / "bin" / "chromium").put('x');
     fs::create_directories(dir.path() / ".mozilla");
     const auto all = NativeHostInstaller::targets(
-        "all", {dir.path(), "", "/nowhere:" + (dir.path() / "bin").string()}, std::nullopt);
+        "all", {dir.path(), "", "/nowhere:" + (dir.path() / "bin").string(), {}}, std::nullopt,
+        true);
     ASSERT_EQ(all.size(), 2U);
     EXPECT_EQ(all[0].browser, Browser::Chromium);
     EXPECT_EQ(all[1].browser, Browser::Firefox);
@@ -84,7 +87,8 @@ TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
     std::vector<NativeHostInstaller::Target> targets;
     for (const auto* browser : {"chromium", "chrome", "firefox"}) {
         targets.push_back(
-            NativeHostInstaller::targets(browser, {dir.path(), "", ""}, std::nullopt).at(0));
+            NativeHostInstaller::targets(browser, {dir.path(), "", "", {}}, std::nullopt, true)
+                .at(0));
     }
     for (const auto& target : targets) {
         NativeHostInstaller::install(target, "/old/ardenax-host");
@@ -110,7 +114,7 @@ TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
     // A file where a folder should be: the install fails and says so.
     std::ofstream(dir.path() / "blocked").put('x');
     const NativeHostInstaller::Target blocked{
-        Browser::Chromium, dir.path() / "blocked" / "NativeMessagingHosts" / "m.json"};
+        Browser::Chromium, dir.path() / "blocked" / "NativeMessagingHosts" / "m.json", {}};
     EXPECT_NE(testing::failureNumber([&] { NativeHostInstaller::install(blocked, "/h"); }), 0);
 }
 
