@@ -29,9 +29,9 @@ std::wstring wide(const std::string& utf8) {
 }
 
 NativeHostInstaller::Target targetOf(const BrowserPlace& place, const fs::path& folder) {
-    return {
-        place.browser, folder / place.name / manifestName(),
-        std::wstring(place.vendorKey) + L"\\NativeMessagingHosts\\" + wide(web::NativeHostName)};
+    return {place.browser, folder / place.name / manifestName(),
+            std::wstring(place.vendorKey) + L"\\NativeMessagingHosts\\" +
+                wide(std::string(web::NativeHostName))};
 }
 
 }  // namespace

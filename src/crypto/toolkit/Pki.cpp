@@ -1,11 +1,9 @@
 #include "crypto/toolkit/Pki.h"
 
-#include <arpa/inet.h>
-#include <array>
-
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/sha.h>
+#include <openssl/x509v3.h>
 
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/OpenSslFailure.h"
@@ -75,10 +73,12 @@ KeyHandle newEcKey() {
     return key;
 }
 
+// OpenSSL's own parser of IPv4 and IPv6 text, the same on every system.
 bool isIpAddress(const std::string& host) {
-    std::array<unsigned char, sizeof(in6_addr)> address{};
-    return inet_pton(AF_INET, host.c_str(), address.data()) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), address.data()) == 1;
+    ASN1_OCTET_STRING* address = a2i_IPADDRESS(host.c_str());
+    ERR_clear_error();
+    ASN1_OCTET_STRING_free(address);
+    return address != nullptr;
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <string>
+#include <system_error>
 
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Random.h"
@@ -29,8 +31,12 @@ void StoreFiles::makePrivateFolder(const fs::path& folder) {
     if (error == ERROR_ALREADY_EXISTS && fs::is_directory(folder, ignored)) {
         return;
     }
-    throw fileFailure(u"Cannot create the store folder ", folder,
-                      error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
+    if (error == ERROR_ALREADY_EXISTS) {
+        // Something else has the name: said as on every other system.
+        throw storeFileFailure(u"Cannot create the store folder ", folder,
+                               std::generic_category().message(ENOTDIR));
+    }
+    throw fileFailure(u"Cannot create the store folder ", folder, error);
 }
 
 StoreFiles::Staged::Staged(const fs::path& folder, std::string_view content)

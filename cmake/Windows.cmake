@@ -1,0 +1,31 @@
+# What the Windows build needs beyond the toolchain file: static programs
+# that Wine and Windows run without mingw's DLLs, Unicode Win32 APIs, and the
+# header-only and source-only dependencies Debian ships for Linux.
+
+# C for widl's interface IDs, RC for the DLL's resources.
+enable_language(C)
+enable_language(RC)
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+add_link_options(-static -static-libgcc -static-libstdc++ -s)
+
+# GoogleTest from the sources of Debian's googletest package (it names its
+# targets GTest::gtest, GTest::gmock ... itself).
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Debian's sources, not ours: built as they come, without our warnings as errors.
+foreach(target gtest gtest_main gmock gmock_main)
+    target_compile_options(${target} PRIVATE -w)
+endforeach()
+
+# nlohmann-json is header-only: its Debian headers, seen through a folder of
+# their own so that no other Linux header is on the include path.
+set(ardenaxHeaderLinks ${CMAKE_BINARY_DIR}/linux-headers)
+file(MAKE_DIRECTORY ${ardenaxHeaderLinks})
+file(CREATE_LINK /usr/include/nlohmann ${ardenaxHeaderLinks}/nlohmann SYMBOLIC)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${ardenaxHeaderLinks})
+
+# Wine runs the test programs: ctest and gtest_discover_tests go through it.
+find_program(ARDENAX_WINE wine REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ARDENAX_WINE})
