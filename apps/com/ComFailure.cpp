@@ -1,0 +1,32 @@
+#include "ComFailure.h"
+
+#include "Bstr.h"
+#include "ComPtr.h"
+
+namespace ardenax::com {
+
+HRESULT hresultOf(const Failure& failure) {
+    const std::int32_t number = failure.number();
+    if (number < 0) {
+        return static_cast<HRESULT>(number);
+    }
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number & 0xFFFF);
+}
+
+HRESULT raise(const Failure& failure, REFIID iid) {
+    ComPtr<ICreateErrorInfo> created;
+    if (SUCCEEDED(::CreateErrorInfo(created.put()))) {
+        const Bstr description(failure.description());
+        const Bstr source(failure.source());
+        created->SetGUID(iid);
+        created->SetDescription(description.get());
+        created->SetSource(source.get());
+        ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(created.as(info))) {
+            ::SetErrorInfo(0, info.get());
+        }
+    }
+    return hresultOf(failure);
+}
+
+}  // namespace ardenax::com

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/WindowsApi.h"
+
+namespace ardenax::com {
+
+// What registering ArdenaX.dll writes: the class VotingX with its ProgID,
+// threading model and type library, the type library and the dual
+// interface. Per machine (HKLM\Software\Classes, as regsvr32 does) or per
+// user (HKCU\Software\Classes, for a voter without administrator rights).
+class ComRegistration {
+public:
+    enum class Scope { Machine, User };
+
+    struct Value {
+        std::wstring key;   // below the scope's Software\Classes
+        std::wstring name;  // empty for the key's default value
+        std::wstring data;
+    };
+
+    // Every value registration writes for the DLL at `dll`.
+    static std::vector<Value> values(const std::filesystem::path& dll);
+    // The keys registration owns; unregistering deletes them whole.
+    static std::vector<std::wstring> ownedKeys();
+
+    static void install(Scope scope, const std::filesystem::path& dll);
+    static void uninstall(Scope scope);
+
+    static HKEY root(Scope scope);
+    static std::wstring classesPath(const std::wstring& key);
+};
+
+}  // namespace ardenax::com

@@ -1,0 +1,256 @@
+#include "VotingXObject.h"
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "Bstr.h"
+#include "ComFailure.h"
+#include "WindowsMessageBox.h"
+#include "common/Settings.h"
+#include "control/DispatchTable.h"
+
+namespace ardenax::com {
+namespace {
+
+// The type library's description of _VotingX, read from the DLL's own
+// TYPELIB resource, so that dispatch follows what callers are told.
+HRESULT loadTypeInfo(ComPtr<ITypeInfo>& typeInfo) {
+    ComPtr<ITypeLib> library;
+    const HRESULT loaded = ::LoadTypeLibEx(ComModule::path().c_str(), REGKIND_NONE, library.put());
+    if (FAILED(loaded)) {
+        return loaded;
+    }
+    return library->GetTypeInfoOfGuid(IID__VotingX, typeInfo.put());
+}
+
+// The control's form of an interface ID that may be null; `storage` holds it.
+const Guid* asGuid(const IID* riid, Guid& storage) {
+    if (riid == nullptr) {
+        return nullptr;
+    }
+    storage = Guid{riid->Data1, riid->Data2, riid->Data3, {}};
+    std::copy(std::begin(riid->Data4), std::end(riid->Data4), storage.data4.begin());
+    return &storage;
+}
+
+HRESULT put(const Variant& value, VARIANT* result) {
+    const Text text = value.toText();
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = Bstr(text).release();
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT VotingXObject::create(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    try {
+        ComPtr<ITypeInfo> typeInfo;
+        if (const HRESULT loaded = loadTypeInfo(typeInfo); FAILED(loaded)) {
+            return loaded;
+        }
+        auto environment =
+            app::Settings::fromProcess().environment(std::make_shared<WindowsMessageBox>());
+        auto control = std::make_unique<VotingX>(std::move(environment));
+        // The reference that new hands over is released below; a failed
+        // QueryInterface thereby destroys the object again.
+        auto* made = new VotingXObject(std::move(control), std::move(typeInfo));
+        const HRESULT result = made->QueryInterface(iid, object);
+        made->Release();
+        return result;
+    } catch (const Failure& failure) {
+        return raise(failure, IID__VotingX);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& error) {
+        return raise(Failure(Failure::E_Fail, fromUtf8(error.what())), IID__VotingX);
+    }
+}
+
+VotingXObject::VotingXObject(std::unique_ptr<VotingX> control, ComPtr<ITypeInfo> typeInfo)
+    : control_(std::move(control)), typeInfo_(std::move(typeInfo)) {}
+
+HRESULT VotingXObject::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__VotingX) {
+        *object = static_cast<_VotingX*>(this);
+    } else if (iid == IID_IObjectSafety) {
+        *object = static_cast<SafetyInterface*>(this);
+    } else if (iid == IID_ISupportErrorInfo) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG VotingXObject::AddRef() {
+    return ++references_;
+}
+
+ULONG VotingXObject::Release() {
+    const ULONG left = --references_;
+    if (left == 0) {
+        delete this;  // NOLINT(cppcoreguidelines-owning-memory): COM objects own themselves
+    }
+    return left;
+}
+
+HRESULT VotingXObject::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT VotingXObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (info == nullptr) {
+        return E_POINTER;
+    }
+    *info = nullptr;
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    typeInfo_->AddRef();
+    *info = typeInfo_.get();
+    return S_OK;
+}
+
+HRESULT VotingXObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                     DISPID* dispids) {
+    if (iid != IID_NULL) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    return typeInfo_->GetIDsOfNames(names, count, dispids);
+}
+
+HRESULT VotingXObject::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    if (iid != IID_NULL) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    // The type information checks the arguments, converts them to the
+    // declared texts and calls the matching _VotingX method below.
+    return typeInfo_->Invoke(static_cast<_VotingX*>(this), dispid, flags,
+                             params == nullptr ? &none : params, result, exception, argumentError);
+}
+
+HRESULT VotingXObject::call(int index, std::initializer_list<BSTR*> args,
+                            VARIANT* result) noexcept {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    ::VariantInit(result);
+    try {
+        std::vector<Text> texts;
+        texts.reserve(args.size());
+        for (BSTR* arg : args) {
+            if (arg == nullptr) {
+                return E_POINTER;
+            }
+            texts.push_back(Bstr::text(*arg));
+        }
+        const auto& method = DispatchTable::find(DispatchTable::FirstDispid + index);
+        return put(DispatchTable::invoke(*control_, method, texts), result);
+    } catch (const Failure& failure) {
+        return raise(failure, IID__VotingX);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& error) {
+        return raise(Failure(Failure::E_Fail, fromUtf8(error.what())), IID__VotingX);
+    }
+}
+
+HRESULT VotingXObject::callForText(int index, std::initializer_list<BSTR*> args,
+                                   BSTR* result) noexcept {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    *result = nullptr;
+    VARIANT value;
+    const HRESULT called = call(index, args, &value);
+    if (SUCCEEDED(called)) {
+        *result = V_BSTR(&value);
+    }
+    return called;
+}
+
+HRESULT VotingXObject::obtainToken(BSTR* credentials, BSTR* result) {
+    return callForText(0, {credentials}, result);
+}
+
+HRESULT VotingXObject::getCurrentToken(BSTR* result) {
+    return callForText(1, {}, result);
+}
+
+HRESULT VotingXObject::setChoice(BSTR* cardId, BSTR* cardDesc, BSTR* Choices, BSTR* result) {
+    return callForText(2, {cardId, cardDesc, Choices}, result);
+}
+
+HRESULT VotingXObject::getConfirmationText(BSTR* result) {
+    return callForText(3, {}, result);
+}
+
+HRESULT VotingXObject::createPINHash(BSTR* pin, BSTR* result) {
+    return callForText(4, {pin}, result);
+}
+
+HRESULT VotingXObject::setPINHash(BSTR* pin, VARIANT* result) {
+    return call(5, {pin}, result);
+}
+
+HRESULT VotingXObject::getCurrentPINHash(BSTR* result) {
+    return callForText(6, {}, result);
+}
+
+HRESULT VotingXObject::getVersion(BSTR* result) {
+    return callForText(7, {}, result);
+}
+
+HRESULT VotingXObject::resetState(BSTR* result) {
+    return callForText(8, {}, result);
+}
+
+HRESULT VotingXObject::GetInterfaceSafetyOptions(const IID* riid, DWORD* pdwSupportedOptions,
+                                                 DWORD* pdwEnabledOptions) {
+    if (pdwSupportedOptions == nullptr) {
+        return E_POINTER;
+    }
+    Guid storage;
+    std::uint32_t supported = 0;
+    // Written back only where the control writes it: the known interfaces.
+    std::uint32_t enabled = pdwEnabledOptions == nullptr ? 0 : *pdwEnabledOptions;
+    const std::int32_t status =
+        control_->GetInterfaceSafetyOptions(asGuid(riid, storage), &supported, &enabled);
+    *pdwSupportedOptions = supported;
+    if (pdwEnabledOptions != nullptr) {
+        *pdwEnabledOptions = enabled;
+    }
+    return status;
+}
+
+HRESULT VotingXObject::SetInterfaceSafetyOptions(const IID* riid, DWORD dwOptionSetMask,
+                                                 DWORD dwEnabledOptions) {
+    Guid storage;
+    return control_->SetInterfaceSafetyOptions(asGuid(riid, storage), dwOptionSetMask,
+                                               dwEnabledOptions);
+}
+
+HRESULT VotingXObject::InterfaceSupportsErrorInfo(REFIID iid) {
+    return iid == IID__VotingX ? S_OK : S_FALSE;
+}
+
+}  // namespace ardenax::com

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+#include <gtest/gtest.h>
+
+#include "ArdenaX_h.h"
+#include "Bstr.h"
+#include "ComPtr.h"
+#include "support/WindowsApi.h"
+
+namespace ardenax::testing {
+
+// ArdenaX.dll loaded as COM loads an in-process server, its entry points
+// taken by ordinal, in a single-threaded apartment of the calling thread.
+class ComServer {
+public:
+    using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+    ComServer() : module_(::LoadLibraryW(dllPath().c_str())) {
+        if (!module_) {
+            throw std::runtime_error("cannot load " + std::string(ARDENAX_DLL_PATH));
+        }
+        canUnloadNow_ = entry<CanUnloadNow>(1);
+        getClassObject_ = entry<GetClassObject>(2);
+    }
+
+    // The DLL's path with the system's separators.
+    static std::wstring dllPath() {
+        return std::filesystem::path(ARDENAX_DLL_PATH).make_preferred().wstring();
+    }
+
+    HMODULE module() const { return module_.get(); }
+    HRESULT canUnloadNow() const { return canUnloadNow_(); }
+
+    com::ComPtr<IClassFactory> factory() const {
+        com::ComPtr<IClassFactory> factory;
+        EXPECT_EQ(getClassObject_(CLSID_VotingX, IID_IClassFactory, factory.putVoid()), S_OK);
+        return factory;
+    }
+
+    // A new VotingX object, asked for interface `Interface`.
+    template <class Interface>
+    com::ComPtr<Interface> create() const {
+        com::ComPtr<Interface> object;
+        EXPECT_EQ(factory()->CreateInstance(nullptr, __uuidof(Interface), object.putVoid()), S_OK);
+        return object;
+    }
+
+    // The export with ordinal `ordinal`.
+    template <class Function>
+    Function entry(int ordinal) const {
+        return reinterpret_cast<Function>(  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+            reinterpret_cast<void*>(::GetProcAddress(module(), MAKEINTRESOURCEA(ordinal))));
+    }
+
+private:
+    struct Apartment {
+        Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+        Apartment(const Apartment&) = delete;
+        Apartment& operator=(const Apartment&) = delete;
+        ~Apartment() { ::CoUninitialize(); }
+    };
+    struct FreeModule {
+        void operator()(HMODULE module) const { ::FreeLibrary(module); }
+    };
+
+    Apartment apartment_;
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeModule> module_;
+    CanUnloadNow canUnloadNow_ = nullptr;
+    GetClassObject getClassObject_ = nullptr;
+};
+
+// A VARIANT that clears itself when it goes.
+struct Var : VARIANT {
+    Var() { ::VariantInit(this); }
+    explicit Var(TextView text) : Var() {
+        V_VT(this) = VT_BSTR;
+        V_BSTR(this) = com::Bstr(text).release();
+    }
+    // A variant of `type` with nothing in it: VT_NULL, VT_EMPTY, a null VT_BSTR.
+    explicit Var(VARTYPE type) : Var() { V_VT(this) = type; }
+    explicit Var(std::int32_t number) : Var() {
+        V_VT(this) = VT_I4;
+        V_I4(this) = number;
+    }
+    Var(const Var&) = delete;
+    Var& operator=(const Var&) = delete;
+    ~Var() { ::VariantClear(this); }
+};
+
+}  // namespace ardenax::testing

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "ComServer.h"
+
+namespace ardenax::testing {
+namespace {
+
+// Watches the calling thread for dialogs, a message box here: once one has
+// set itself up, reads its caption and text and presses its OK button.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher()
+        : hook_(::SetWindowsHookExW(WH_CALLWNDPROCRET, &MessageBoxWatcher::onEvent, nullptr,
+                                    ::GetCurrentThreadId())) {
+        current_ = this;
+    }
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+    ~MessageBoxWatcher() { current_ = nullptr; }
+
+    bool hooked() const { return hook_ != nullptr; }
+    int seen = 0;
+    std::wstring caption;
+    std::wstring text;
+
+private:
+    static LRESULT CALLBACK onEvent(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (code == HC_ACTION && message->message == WM_INITDIALOG && current_ != nullptr) {
+            current_->read(message->hwnd);
+            ::PostMessageW(message->hwnd, WM_COMMAND, IDOK, 0);
+        }
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    void read(HWND box) {
+        ++seen;
+        std::wstring buffer(1024, L'\0');
+        buffer.resize(static_cast<std::size_t>(
+            ::GetWindowTextW(box, buffer.data(), static_cast<int>(buffer.size()))));
+        caption = buffer;
+        buffer.assign(1024, L'\0');
+        // 0xFFFF: the static control that shows a message box's text.
+        buffer.resize(
+            ::GetDlgItemTextW(box, 0xFFFF, buffer.data(), static_cast<int>(buffer.size())));
+        text = buffer;
+    }
+
+    struct Unhook {
+        void operator()(HHOOK hook) const { ::UnhookWindowsHookEx(hook); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HHOOK>, Unhook> hook_;
+    static thread_local MessageBoxWatcher* current_;
+};
+
+thread_local MessageBoxWatcher* MessageBoxWatcher::current_ = nullptr;
+
+TEST(MessageBox, AFailureShowsARealModalBoxAndTheCallWaitsForIt) {
+    ComServer server;
+    auto object = server.create<_VotingX>();
+    MessageBoxWatcher watcher;
+    ASSERT_TRUE(watcher.hooked());
+    com::Bstr credentials(u"utilizador=ana###");
+    BSTR argument = credentials.get();
+    BSTR raw = nullptr;
+    ASSERT_EQ(object->obtainToken(&argument, &raw), S_OK);
+    EXPECT_EQ(com::Bstr::adopt(raw).text(), u"");
+    EXPECT_EQ(watcher.seen, 1);
+    EXPECT_EQ(watcher.caption, L"ArdenaX");
+    EXPECT_EQ(watcher.text,
+              L"Ocorreu um erro ao obter a autoriza\u00e7\u00e3o para a vota\u00e7\u00e3o!\r\n"
+              L"Tente novamente dentro de alguns momentos.\r\n\r\n9\r\nSubscript out of range");
+}
+
+}  // namespace
+}  // namespace ardenax::testing
