@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build demo test test-default test-sanitize test-browser package format lint clean
+.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -12,7 +12,7 @@ build: deps
 demo: build
 	build/default/apps/ardenax/ardenax demo
 
-test: deps test-default test-sanitize test-browser package lint
+test: deps test-default test-sanitize test-browser test-windows package lint
 
 test-default test-sanitize: test-%:
 	cmake --preset $*
@@ -30,6 +30,16 @@ package: build
 	rm -f build/default/ardenax_*.deb
 	cd build/default && cpack -G DEB
 	lintian --fail-on error,warning build/default/ardenax_*.deb
+
+# The Windows product, cross-built with mingw-w64 and tested under Wine,
+# against the normal build's reference servers; Xvfb is the display of the
+# message boxes.
+test-windows: test-default
+	scripts/install-windows-deps.sh
+	scripts/build-windows-deps.sh
+	cmake --preset windows
+	cmake --build --preset windows
+	xvfb-run -a ctest --preset windows
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

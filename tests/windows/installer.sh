@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The installer in a Wine prefix of its own, as a voter without
+# administrator rights: /S installs the files, the per-user COM registration
+# and the browsers' native-messaging keys; the silent uninstaller then
+# leaves the user's registry and files as they were before.
+# Usage: installer.sh SETUP_EXE PREFIX
+set -euo pipefail
+setup=$1
+export WINEPREFIX=$2
+fail() { echo "FAILED: $*"; exit 1; }
+rm -rf "$WINEPREFIX"
+# Its own wineserver, not kept alive: `wineserver -w` then waits for every
+# process of the prefix, the uninstaller's copy of itself among them.
+wineboot -i
+wineserver -w
+user_files() { (cd "$WINEPREFIX/drive_c" && find users ! -path '*/Temp*' | sort); }
+user_keys() {
+    wine reg export HKCU "$1" /y >/dev/null
+    wineserver -w
+    # What Wine itself records while programs run is not the installer's.
+    iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' |
+        awk '/^\[/{skip = ($0 ~ /Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/)} !skip'
+}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"; wineserver -k 2>/dev/null || true' EXIT
+user_files >"$tmp/files.before"
+user_keys "$tmp/keys.before" >"$tmp/keys.before.txt"
+
+wine "$setup" /S
+wineserver -w
+local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
+dir=$local_app_data/Programs/ArdenaX
+for file in ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
+    [ -f "$dir/$file" ] || fail "$file was not installed"
+done
+query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+query 'HKCU\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}\InprocServer32' /ve |
+    grep -q 'ArdenaX\\ArdenaX.dll' || fail "the class is not registered for the user"
+query 'HKCU\Software\Classes\ArdenaX.VotingX\CLSID' /ve | grep -q '{3D1D35D9' ||
+    fail "the ProgID is not registered for the user"
+if query 'HKLM\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}' >/dev/null; then
+    fail "a per-user installation registered the class per machine"
+fi
+for key in 'Google\Chrome' 'Microsoft\Edge' 'Chromium' 'Mozilla'; do
+    query "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve | grep -q '\.json' ||
+        fail "$key has no native-messaging key"
+done
+query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX' /v DisplayVersion |
+    grep -q '2.1.0.2239' || fail "no uninstall entry"
+
+wine "$dir/uninstall.exe" /S
+wineserver -w
+user_files >"$tmp/files.after"
+user_keys "$tmp/keys.after" >"$tmp/keys.after.txt"
+diff "$tmp/files.before" "$tmp/files.after" || fail "the uninstaller left files behind"
+diff "$tmp/keys.before.txt" "$tmp/keys.after.txt" || fail "the uninstaller left keys behind"
+echo "installer: OK"
