@@ -68,8 +68,9 @@ void NativeHostInstaller::registerManifest(const Target& target) {
 
 void NativeHostInstaller::unregisterManifest(const Target& target) {
     app::WindowsRegistry::removeTree(HKEY_CURRENT_USER, target.registryKey);
-    // The NativeMessagingHosts key, and the folders the install made (the
-    // browser's, NativeMessagingHosts, ArdenaX), each when nothing else is in it.
+    // The keys above (NativeMessagingHosts, the browser's, its vendor's) and
+    // the folders the install made (the browser's, NativeMessagingHosts,
+    // ArdenaX), each when nothing else is in it.
     app::WindowsRegistry::removeIfEmpty(
         HKEY_CURRENT_USER, target.registryKey.substr(0, target.registryKey.rfind(L'\\')));
     fs::path folder = target.manifest.parent_path();

@@ -64,6 +64,9 @@ void ComRegistration::install(Scope scope, const std::filesystem::path& dll) {
 void ComRegistration::uninstall(Scope scope) {
     for (const auto& key : ownedKeys()) {
         app::WindowsRegistry::removeTree(root(scope), classesPath(key));
+        // CLSID, TypeLib, Interface: kept where anything else lives in them.
+        app::WindowsRegistry::removeIfEmpty(root(scope),
+                                            classesPath(key.substr(0, key.find(L'\\'))));
     }
 }
 

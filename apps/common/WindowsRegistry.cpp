@@ -92,19 +92,29 @@ void WindowsRegistry::removeTree(HKEY root, const std::wstring& path) {
     }
 }
 
-void WindowsRegistry::removeIfEmpty(HKEY root, const std::wstring& path) {
-    const UniqueKey key = open(root, path, KEY_QUERY_VALUE);
-    if (!key) {
-        return;
+bool WindowsRegistry::removeIfEmpty(HKEY root, const std::wstring& path, const std::wstring& top) {
+    if (path.size() <= top.size() || path.compare(0, top.size(), top) != 0) {
+        return false;
     }
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    const LSTATUS status =
-        ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                           &values, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) {
-        ::RegDeleteKeyW(root, path.c_str());
+    {
+        const UniqueKey key = open(root, path, KEY_QUERY_VALUE);
+        if (!key) {
+            return false;
+        }
+        DWORD subkeys = 0;
+        DWORD values = 0;
+        const LSTATUS status =
+            ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS || subkeys != 0 || values != 0) {
+            return false;
+        }
     }
+    if (::RegDeleteKeyW(root, path.c_str()) != ERROR_SUCCESS) {
+        return false;
+    }
+    removeIfEmpty(root, path.substr(0, path.rfind(L'\\')), top);
+    return true;
 }
 
 }  // namespace ardenax::app

@@ -21,8 +21,10 @@ public:
                                                  const std::wstring& name);
     // Deletes the key with everything below it; a missing key is no error.
     static void removeTree(HKEY root, const std::wstring& path);
-    // Deletes the key if nothing is left in it (no subkeys, no values).
-    static void removeIfEmpty(HKEY root, const std::wstring& path);
+    // Deletes the key if nothing is left in it (no subkeys, no values), then
+    // its parents alike, up to but not including `top`; true when `path` went.
+    static bool removeIfEmpty(HKEY root, const std::wstring& path,
+                              const std::wstring& top = L"Software");
 };
 
 }  // namespace ardenax::app

@@ -11,7 +11,7 @@ fail() { echo "FAILED: $*"; exit 1; }
 rm -rf "$WINEPREFIX"
 # Its own wineserver, not kept alive: `wineserver -w` then waits for every
 # process of the prefix, the uninstaller's copy of itself among them.
-wineboot -i
+wineboot -i >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log"; exit 1; }
 wineserver -w
 user_files() { (cd "$WINEPREFIX/drive_c" && find users ! -path '*/Temp*' | sort); }
 user_keys() {
@@ -23,12 +23,13 @@ user_keys() {
 }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"; wineserver -k 2>/dev/null || true' EXIT
+# Asked before the snapshot: cmd records its console settings in HKCU.
+local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
 user_files >"$tmp/files.before"
 user_keys "$tmp/keys.before" >"$tmp/keys.before.txt"
 
 wine "$setup" /S
 wineserver -w
-local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
 dir=$local_app_data/Programs/ArdenaX
 for file in ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
     [ -f "$dir/$file" ] || fail "$file was not installed"
