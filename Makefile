@@ -39,7 +39,7 @@ test-windows: test-default
 	scripts/build-windows-deps.sh
 	cmake --preset windows
 	cmake --build --preset windows
-	xvfb-run -a ctest --preset windows
+	xvfb-run -a ctest --preset windows --parallel $(shell nproc)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
