@@ -142,10 +142,26 @@ HRESULT VotingXObject::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags, DISPP
         return DISP_E_UNKNOWNINTERFACE;
     }
     DISPPARAMS none{nullptr, nullptr, 0, 0};
+    DISPPARAMS& given = params == nullptr ? none : *params;
+    if (given.cArgs > 0 && given.rgvarg == nullptr) {
+        return E_INVALIDARG;
+    }
+    // VBScript passes a variable as a reference to a variant; a text in it
+    // is lent as the reference to a text that the parameters declare.
+    std::vector<VARIANT> args(given.rgvarg, given.rgvarg + given.cArgs);
+    for (VARIANT& arg : args) {
+        if (V_VT(&arg) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(&arg) != nullptr &&
+            V_VT(V_VARIANTREF(&arg)) == VT_BSTR) {
+            BSTR* text = &V_BSTR(V_VARIANTREF(&arg));
+            V_VT(&arg) = VT_BSTR | VT_BYREF;
+            V_BSTRREF(&arg) = text;
+        }
+    }
+    DISPPARAMS lent{args.data(), given.rgdispidNamedArgs, given.cArgs, given.cNamedArgs};
     // The type information checks the arguments, converts them to the
     // declared texts and calls the matching _VotingX method below.
-    return typeInfo_->Invoke(static_cast<_VotingX*>(this), dispid, flags,
-                             params == nullptr ? &none : params, result, exception, argumentError);
+    return typeInfo_->Invoke(static_cast<_VotingX*>(this), dispid, flags, &lent, result, exception,
+                             argumentError);
 }
 
 HRESULT VotingXObject::call(int index, std::initializer_list<BSTR*> args,

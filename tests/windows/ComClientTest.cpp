@@ -165,6 +165,10 @@ TEST_F(ComClientTest, BadScriptArgumentsGetAutomationErrorsOrTheControlsText) {
     Var byReferenceArg;
     V_VT(&byReferenceArg) = VT_BSTR | VT_BYREF;
     V_BSTRREF(&byReferenceArg) = &byReferenceSlot;
+    Var referencedText(u"1234");  // a VBScript variable
+    Var variantReferenceArg;
+    V_VT(&variantReferenceArg) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&variantReferenceArg) = &referencedText;
     struct Case {
         const char* what;
         const wchar_t* method;
@@ -197,6 +201,8 @@ TEST_F(ComClientTest, BadScriptArgumentsGetAutomationErrorsOrTheControlsText) {
          Text(k1234Hash)},
         {"by reference", L"createPINHash", [&] { return std::vector<VARIANT>{byReferenceArg}; },
          S_OK, Text(k1234Hash)},
+        {"variant by reference", L"createPINHash",
+         [&] { return std::vector<VARIANT>{variantReferenceArg}; }, S_OK, Text(k1234Hash)},
         {"unknown name", L"castVote", [] { return std::vector<VARIANT>{}; }, DISP_E_UNKNOWNNAME,
          u""},
     };
