@@ -1,12 +1,12 @@
 #pragma once
 
-#include <memory>
 #include <new>
 
 #include "support/WindowsApi.h"
 // After the Win32 API, which it relies on.
 #include <oleauto.h>
 
+#include "support/CHandle.h"
 #include "support/Text.h"
 
 namespace ardenax::com {
@@ -43,10 +43,7 @@ public:
     BSTR release() { return bstr_.release(); }
 
 private:
-    struct Free {
-        void operator()(OLECHAR* bstr) const { ::SysFreeString(bstr); }
-    };
-    std::unique_ptr<OLECHAR, Free> bstr_;
+    CHandle<::SysFreeString> bstr_;
 };
 
 }  // namespace ardenax::com

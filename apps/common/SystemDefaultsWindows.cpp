@@ -1,18 +1,13 @@
-#include <memory>
-
 #include "support/WindowsApi.h"
 // windows.h first: shlobj.h relies on it.
 #include <shlobj.h>
 
 #include "common/SystemDefaults.h"
+#include "support/CHandle.h"
 #include "support/Failure.h"
 
 namespace ardenax::app {
 namespace {
-
-struct TaskMemFree {
-    void operator()(wchar_t* memory) const { ::CoTaskMemFree(memory); }
-};
 
 std::string utf8(const wchar_t* text, std::size_t length) {
     return toUtf8(TextView(reinterpret_cast<const char16_t*>(text), length));
@@ -22,20 +17,19 @@ std::string utf8(const wchar_t* text, std::size_t length) {
 std::filesystem::path knownFolder(REFKNOWNFOLDERID id) {
     wchar_t* raw = nullptr;
     const HRESULT result = ::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &raw);
-    const std::unique_ptr<wchar_t, TaskMemFree> path(raw);
+    const CHandle<::CoTaskMemFree> path(raw);
     if (FAILED(result)) {
         throw Failure(static_cast<std::int32_t>(result), u"The shell knows no such user folder",
                       u"ArdenaX");
     }
-    return std::filesystem::path(path.get());
+    return std::filesystem::path(static_cast<const wchar_t*>(path.get()));
 }
 
 }  // namespace
 
 Variables processVariables() {
     Variables variables;
-    const std::unique_ptr<wchar_t, decltype(&::FreeEnvironmentStringsW)> block(
-        ::GetEnvironmentStringsW(), &::FreeEnvironmentStringsW);
+    const CHandle<::FreeEnvironmentStringsW> block(::GetEnvironmentStringsW());
     for (const wchar_t* entry = block.get(); entry != nullptr && *entry != L'\0';) {
         const std::wstring text(entry);
         entry += text.size() + 1;

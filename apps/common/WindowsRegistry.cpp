@@ -1,18 +1,13 @@
 #include "common/WindowsRegistry.h"
 
-#include <memory>
-#include <type_traits>
-
+#include "support/CHandle.h"
 #include "support/Failure.h"
 #include "support/WindowsError.h"
 
 namespace ardenax::app {
 namespace {
 
-struct KeyCloser {
-    void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using UniqueKey = CHandle<::RegCloseKey>;
 
 Failure registryFailure(LSTATUS status, const std::wstring& path) {
     const auto code = static_cast<DWORD>(status);

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <stdexcept>
 #include <string>
-#include <type_traits>
 
 #include <gtest/gtest.h>
 
 #include "ArdenaX_h.h"
 #include "Bstr.h"
 #include "ComPtr.h"
+#include "support/CHandle.h"
 #include "support/WindowsApi.h"
 
 namespace ardenax::testing {
@@ -66,12 +65,9 @@ private:
         Apartment& operator=(const Apartment&) = delete;
         ~Apartment() { ::CoUninitialize(); }
     };
-    struct FreeModule {
-        void operator()(HMODULE module) const { ::FreeLibrary(module); }
-    };
 
     Apartment apartment_;
-    std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeModule> module_;
+    CHandle<::FreeLibrary> module_;
     CanUnloadNow canUnloadNow_ = nullptr;
     GetClassObject getClassObject_ = nullptr;
 };

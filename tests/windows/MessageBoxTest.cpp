@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ComServer.h"
+#include "support/CHandle.h"
 
 namespace ardenax::testing {
 namespace {
@@ -46,10 +47,7 @@ private:
         text = buffer;
     }
 
-    struct Unhook {
-        void operator()(HHOOK hook) const { ::UnhookWindowsHookEx(hook); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HHOOK>, Unhook> hook_;
+    CHandle<::UnhookWindowsHookEx> hook_;
     static thread_local MessageBoxWatcher* current_;
 };
 

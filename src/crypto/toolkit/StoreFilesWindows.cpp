@@ -6,8 +6,9 @@
 #include "crypto/toolkit/Random.h"
 #include "crypto/toolkit/StoreFiles.h"
 #include "crypto/toolkit/StoreFilesFailure.h"
+#include "support/CHandle.h"
+#include "support/WindowsApi.h"
 #include "support/WindowsError.h"
-#include "support/WindowsHandle.h"
 
 namespace ardenax::toolkit {
 namespace {
@@ -42,11 +43,12 @@ void StoreFiles::makePrivateFolder(const fs::path& folder) {
 StoreFiles::Staged::Staged(const fs::path& folder, std::string_view content)
     : path_(folder /
             (".new-" + std::to_string(::GetCurrentProcessId()) + "-" + toHex(randomBytes(8)))) {
-    const UniqueHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!isValid(file)) {
+    HANDLE created = ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
         throw fileFailure(u"Cannot create ", path_, ::GetLastError());
     }
+    const CHandle<::CloseHandle> file(created);
     created_ = true;
     while (!content.empty()) {
         DWORD written = 0;
