@@ -19,12 +19,13 @@ user_keys() {
     wineserver -w
     # What Wine itself records while programs run is not the installer's.
     iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' |
-        awk '/^\[/{skip = ($0 ~ /Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/)} !skip'
+        awk '/^\[/{skip = ($0 ~ /Console|Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/)} !skip'
 }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"; wineserver -k 2>/dev/null || true' EXIT
 # Asked before the snapshot: cmd records its console settings in HKCU.
 local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
+wineserver -w
 user_files >"$tmp/files.before"
 user_keys "$tmp/keys.before" >"$tmp/keys.before.txt"
 
