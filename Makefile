@@ -44,12 +44,12 @@ test-windows: test-default
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# Layers, formatting and clang-tidy (on the normal build's compile commands).
+# Layers, formatting, and clang-tidy on the sources the normal build compiles.
 lint: build
 	scripts/check-layers.sh
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-	git ls-files 'src/*.cpp' 'apps/*.cpp' 'tests/*.cpp' | \
-	    xargs -n1 -P$(shell nproc) clang-tidy -p build/default --quiet
+	grep -o '"file": "$(CURDIR)/\(src\|apps\|tests\)/[^"]*\.cpp"' build/default/compile_commands.json | \
+	    cut -d'"' -f4 | sort -u | xargs -n1 -P$(shell nproc) clang-tidy -p build/default --quiet
 
 clean:
 	rm -rf build
