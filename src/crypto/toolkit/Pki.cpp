@@ -1,5 +1,7 @@
 #include "crypto/toolkit/Pki.h"
 
+#include <array>
+
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/sha.h>
