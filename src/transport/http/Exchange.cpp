@@ -3,6 +3,8 @@
 #include <chrono>
 #include <exception>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include <curl/curl.h>
 
@@ -37,11 +39,23 @@ void setOption(CURL* easy, CURLoption option, Value value) {
     }
 }
 
+// The answer as it arrives, and whether it outgrew the cap.
+struct Reception {
+    Response response;
+    bool tooLarge = false;
+};
+
 // Exceptions must not cross libcurl's C frames: a short count ends the
-// transfer with a write error instead.
-std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* response) {
+// transfer with a write error instead. libcurl hands over the body already
+// decompressed, so the cap counts what a compressed answer inflates to.
+std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* reception) {
+    auto& into = *static_cast<Reception*>(reception);
+    if (into.response.body.size() + size * count > Exchange::MaxAnswerBytes) {
+        into.tooLarge = true;
+        return 0;
+    }
     try {
-        static_cast<Response*>(response)->body.append(data, size * count);
+        into.response.body.append(data, size * count);
         return size * count;
     } catch (const std::exception&) {
         return 0;
@@ -50,13 +64,13 @@ std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* resp
 
 // Keeps the reason phrase of the last status line: after a redirect or an
 // interim 100 answer a new one follows.
-std::size_t keepReason(char* data, std::size_t size, std::size_t count, void* response) {
+std::size_t keepReason(char* data, std::size_t size, std::size_t count, void* reception) {
     const std::string_view line(data, size * count);
     if (line.substr(0, 5) != "HTTP/") {
         return size * count;
     }
     try {
-        auto& reason = static_cast<Response*>(response)->reason;
+        auto& reason = static_cast<Reception*>(reception)->response.reason;
         const auto afterVersion = line.find(' ');
         const auto afterStatus = afterVersion == std::string_view::npos
                                      ? afterVersion
@@ -100,7 +114,9 @@ void releaseList(curl_slist* list) {
 }
 
 Exchange::Exchange(const Session& session)
-    : easy_(curl_easy_init()), detail_(CURL_ERROR_SIZE, '\0') {
+    : easy_(curl_easy_init()),
+      detail_(CURL_ERROR_SIZE, '\0'),
+      deadline_(std::chrono::steady_clock::now() + session.settings().totalTimeout) {
     CURL* easy = easy_.get();
     if (easy == nullptr) {
         throw Failure(CURLE_OUT_OF_MEMORY, u"The HTTP request could not be created", u"HttpClient");
@@ -146,10 +162,6 @@ Exchange::Exchange(const Session& session)
               static_cast<long>(
                   std::chrono::duration_cast<std::chrono::milliseconds>(settings.connectTimeout)
                       .count()));
-    setOption(
-        easy, CURLOPT_TIMEOUT_MS,
-        static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(settings.totalTimeout).count()));
     setOption(easy, CURLOPT_WRITEFUNCTION, &keepBody);
     setOption(easy, CURLOPT_HEADERFUNCTION, &keepReason);
 }
@@ -181,12 +193,25 @@ Response Exchange::perform(const std::string& url, std::string_view purpose) {
         throw transferFailure(CURLE_URL_MALFORMAT, "the address holds a NUL character", purpose,
                               url.substr(0, url.find('\0')));
     }
-    Response response;
+    // The total timeout spans every request of the exchange, not each one.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        throw transferFailure(CURLE_OPERATION_TIMEDOUT, "no time left", purpose, url);
+    }
+    Reception reception;
+    Response& response = reception.response;
+    setOption(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
     setOption(easy, CURLOPT_URL, url.c_str());
-    setOption(easy, CURLOPT_WRITEDATA, &response);
-    setOption(easy, CURLOPT_HEADERDATA, &response);
+    setOption(easy, CURLOPT_WRITEDATA, &reception);
+    setOption(easy, CURLOPT_HEADERDATA, &reception);
     detail_.assign(detail_.size(), '\0');
     const CURLcode code = curl_easy_perform(easy);
+    if (reception.tooLarge) {
+        throw transferFailure(CURLE_FILESIZE_EXCEEDED,
+                              "the answer is over " + std::to_string(MaxAnswerBytes) + " bytes",
+                              purpose, url);
+    }
     if (code != CURLE_OK) {
         throw transferFailure(code, detail_.c_str(), purpose, url);
     }
@@ -196,7 +221,7 @@ Response Exchange::perform(const std::string& url, std::string_view purpose) {
         contentType != nullptr) {
         response.contentType = contentType;
     }
-    return response;
+    return std::move(response);
 }
 
 }  // namespace ardenax::http

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,10 +21,16 @@ void releaseList(curl_slist* list);
 // The requests of one post, on a request handle of their own within the
 // session, so the second request reuses the connection of the first. Every
 // failure to get an answer (no route, refused, TLS, timeout, too many
-// redirects) is thrown as a Failure numbered with libcurl's code; an answer
-// with any HTTP status is returned.
+// redirects, an answer over the cap) is thrown as a Failure numbered with
+// libcurl's code; an answer with any HTTP status is returned. The settings'
+// total timeout bounds the whole exchange, from its creation.
 class Exchange {
 public:
+    // The largest answer body taken, counted after decompression: far above
+    // any page or answer of the voting road, and small enough that a hostile
+    // or broken server cannot fill the voter's memory.
+    static constexpr std::size_t MaxAnswerBytes = std::size_t{1024} * 1024;
+
     explicit Exchange(const Session& session);
     // libcurl keeps pointers into the object (its error buffer).
     Exchange(const Exchange&) = delete;
@@ -39,6 +47,7 @@ private:
     CHandle<releaseList> headers_;
     // libcurl's own account of a failure, filled by the transfer.
     std::string detail_;
+    std::chrono::steady_clock::time_point deadline_;
 };
 
 }  // namespace ardenax::http
