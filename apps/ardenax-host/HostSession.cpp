@@ -1,8 +1,10 @@
 #include "HostSession.h"
 
+#include <limits>
 #include <optional>
 #include <vector>
 
+#include "JsonMessage.h"
 #include "control/DispatchTable.h"
 
 namespace ardenax::host {
@@ -38,6 +40,17 @@ const DispatchTable::Method& methodOf(const json& request) {
     const auto& dispid = request.at("dispid");
     if (!dispid.is_number_integer()) {
         throw badRequest("\"dispid\" must be a whole number");
+    }
+    // A number beyond 32 bits names no method: cut down, it could name one.
+    constexpr auto Lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr auto Highest = std::numeric_limits<std::int32_t>::max();
+    const bool fits =
+        dispid.is_number_unsigned()
+            ? dispid.get<std::uint64_t>() <= static_cast<std::uint64_t>(Highest)
+            : dispid.get<std::int64_t>() >= Lowest && dispid.get<std::int64_t>() <= Highest;
+    if (!fits) {
+        throw Failure(Failure::DispMemberNotFound, standardDescription(Failure::DispMemberNotFound),
+                      u"VotingX");
     }
     return DispatchTable::find(dispid.get<std::int32_t>());
 }
@@ -91,7 +104,7 @@ bool HostSession::admit(const OriginPolicy& policy, const std::optional<Failure>
         log_ << "ardenax-host: the browser closed the session before naming the page's origin\n";
         return false;
     }
-    const json opening = json::parse(*message, nullptr, false);
+    const json opening = parseMessage(*message);
     const auto origin = opening.is_object() ? opening.find("origin") : opening.end();
     if (origin == opening.end() || !origin->is_string()) {
         refuse(badRequest("The first message must name the page's origin"));
@@ -144,7 +157,7 @@ void HostSession::end(VotingX& control) {
 }
 
 void HostSession::handle(VotingX& control, const std::string& message) {
-    const json request = json::parse(message, nullptr, false);
+    const json request = parseMessage(message);
     if (request.is_discarded() || !request.is_object()) {
         replyError(nullptr, badRequest("A request must be one JSON object"));
         return;
@@ -175,9 +188,10 @@ void HostSession::showMessageBox(const Text& text) {
     // end of input, or once the input broke its framing, nobody is left to
     // close it, so the call goes on; a broken input ends the session after it.
     while (const auto message = readWhileBoxOpen()) {
-        const json answer = json::parse(*message, nullptr, false);
+        const json answer = parseMessage(*message);
+        // Only a true closes the box; any other value leaves it open.
         if (answer.is_object() && answer.value("id", json()) == currentId_ &&
-            answer.value("messageBoxClosed", false)) {
+            answer.value("messageBoxClosed", json()) == true) {
             return;
         }
         const json id = answer.is_object() ? answer.value("id", json()) : json();
