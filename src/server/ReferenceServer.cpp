@@ -3,14 +3,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <httplib.h>
 
 #include "crypto/toolkit/Pki.h"
+#include "crypto/toolkit/TlsConnectionWatch.h"
+#include "server/ConnectionDeadlines.h"
 #include "server/FormBody.h"
 #include "server/PageData.h"
 #include "server/Promotor.h"
@@ -57,7 +62,8 @@ struct ReferenceServer::State {
         : options(std::move(given)),
           database(openDatabase(options.database)),
           promotor(database),
-          smv(database) {}
+          smv(database),
+          deadlines(options.connectionDeadline) {}
 
     static const std::filesystem::path& openDatabase(const std::filesystem::path& file) {
         if (file.empty()) {
@@ -91,6 +97,16 @@ struct ReferenceServer::State {
             throw Failure(Failure::E_Fail, u"The TLS certificate or key is not usable",
                           u"ReferenceServer");
         }
+        // cpp-httplib's default options add SO_REUSEPORT, with which a second
+        // server on the port would start and take half of the connections.
+        http->set_socket_options([](socket_t socket) {
+            const int yes = 1;
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
+        http->new_task_queue = [] {
+            return std::make_unique<httplib::ThreadPool>(Workers).release();
+        };
+        toolkit::watchTlsConnections(http->ssl_context(), deadlines);
         http->set_payload_max_length(MaxRequestLength);
         http->set_keep_alive_timeout(KeepAliveSeconds);
         http->set_tcp_nodelay(true);
@@ -197,9 +213,12 @@ struct ReferenceServer::State {
                    ? http->bind_to_any_port(options.address)
                    : (http->bind_to_port(options.address, options.port) ? options.port : -1);
         if (port <= 0) {
+            const int error = errno;
             throw Failure(Failure::E_Fail,
                           fromUtf8("Cannot listen on " + options.address + ":" +
-                                   std::to_string(options.port)),
+                                   std::to_string(options.port) + ": " +
+                                   (error == EADDRINUSE ? std::string("address in use")
+                                                        : std::generic_category().message(error))),
                           u"ReferenceServer");
         }
         thread = std::thread([this] {
@@ -224,6 +243,8 @@ struct ReferenceServer::State {
     ElectionDatabase database;
     Promotor promotor;
     Smv smv;
+    // Declared before the server, whose connections it must outlive.
+    ConnectionDeadlines deadlines;
     std::string caPem;
     std::string publicKeyPin;
     std::unique_ptr<httplib::SSLServer> http;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -50,10 +51,17 @@ public:
         std::filesystem::path webRoot{};
         // Test aid: keep every received form, see receivedForms().
         bool recordForms = false;
+        // How long a connection may take, from its TLS handshake to its
+        // last answer; a slower client is cut off.
+        std::chrono::milliseconds connectionDeadline = std::chrono::seconds(10);
     };
 
+    // Connections served at once; more wait for a free worker.
+    static constexpr std::size_t Workers = 32;
+
     // Raises a failure when the database cannot be opened or made, the TLS
-    // identity is unusable or the address cannot be bound.
+    // identity is unusable or the address cannot be bound (also when another
+    // server listens there: the port is never shared).
     explicit ReferenceServer(Options options);
     ReferenceServer(const ReferenceServer&) = delete;
     ReferenceServer& operator=(const ReferenceServer&) = delete;
