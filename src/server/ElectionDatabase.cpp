@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
 #include "crypto/toolkit/Random.h"
@@ -11,7 +12,7 @@
 namespace ardenax::server {
 namespace {
 
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 constexpr std::size_t MaxNameLength = 100;
 constexpr int MaxSlots = 32767;
 constexpr std::size_t TokenBytes = 16;
@@ -62,6 +63,17 @@ CREATE TABLE ballot_box (
 CREATE UNIQUE INDEX ballot_box_counting ON ballot_box (login) WHERE counts = 1;
 PRAGMA user_version = 1;
 )sql";
+
+// Version 2: what replays are recognised by. Applied to older files on opening.
+constexpr std::string_view SchemaUpgrade = R"sql(
+ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;
+CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest);
+CREATE INDEX token_login ON token (login);
+PRAGMA user_version = 2;
+)sql";
+
+constexpr std::string_view Replayed = "ERROR the vote was received before";
+constexpr std::string_view Superseded = "ERROR the token is not the voter's latest";
 
 Failure invalidSetup(const std::string& what) {
     return {Failure::InvalidProcedureCall, fromUtf8(what), u"ElectionDatabase"};
@@ -147,6 +159,7 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
     const auto identity = toolkit::createRecipientCertificate("ArdenaX election " + setup.id);
     Transaction transaction(connection);
     connection.execute(Schema);
+    connection.execute(SchemaUpgrade);
     connection
         .prepare("INSERT INTO election (singleton, id, potency, identity) VALUES (1, ?, ?, ?)")
         .bind(1, setup.id)
@@ -175,6 +188,25 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
             .bind(1, voter.login)
             .bind(2, voter.password)
             .bind(3, voter.displayName)
+            .run();
+    }
+    transaction.commit();
+}
+
+// The SHA-256 digest of a posted vote, in hexadecimal.
+std::string voteDigest(const std::string& vote) {
+    return toolkit::toHex(toolkit::sha256(vote));
+}
+
+// Brings a database of schema version 1 to the current one, digests included.
+void upgrade(SqliteConnection& connection) {
+    Transaction transaction(connection);
+    connection.execute(SchemaUpgrade);
+    auto votes = connection.prepare("SELECT id, vote FROM ballot_box");
+    while (votes.step()) {
+        connection.prepare("UPDATE ballot_box SET vote_digest = ? WHERE id = ?")
+            .bind(1, voteDigest(votes.text(1)))
+            .bind(2, votes.integer(0))
             .run();
     }
     transaction.commit();
@@ -220,9 +252,17 @@ void ElectionDatabase::createDemo(const std::filesystem::path& file) {
 }
 
 ElectionDatabase::ElectionDatabase(const std::filesystem::path& file) : connection_(file, false) {
-    auto version = connection_.prepare("PRAGMA user_version");
+    std::int64_t schema = 0;
+    {
+        auto version = connection_.prepare("PRAGMA user_version");
+        schema = version.step() ? version.integer(0) : 0;
+    }
+    if (schema == 1) {
+        upgrade(connection_);
+        schema = SchemaVersion;
+    }
     auto election = connection_.prepare("SELECT id, potency, identity FROM election");
-    if (!version.step() || version.integer(0) != SchemaVersion || !election.step()) {
+    if (schema != SchemaVersion || !election.step()) {
         throw Failure(Failure::E_Fail, u"Not an election database: " + fromUtf8(file.string()),
                       u"ElectionDatabase");
     }
@@ -292,17 +332,26 @@ std::optional<IssuedToken> ElectionDatabase::findToken(const std::string& token)
     return IssuedToken{row.text(0), row.text(1), row.text(2), row.text(3)};
 }
 
-std::int64_t ElectionDatabase::storeVote(const BallotBoxEntry& entry) {
+BallotBoxEntry ElectionDatabase::storeVote(BallotBoxEntry entry) {
+    const std::string digest = voteDigest(entry.vote);
     const std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
+    // Checked in the transaction of the insert, so that two copies of one
+    // form posted at once cannot both pass.
+    if (entry.counts) {
+        if (const auto refusal = replayRefusal(entry, digest)) {
+            entry.verdict = *refusal;
+            entry.counts = false;
+        }
+    }
     if (entry.counts) {
         connection_.prepare("UPDATE ballot_box SET counts = 0 WHERE login = ? AND counts = 1")
             .bind(1, entry.login)
             .run();
     }
     auto insert = connection_.prepare(
-        "INSERT INTO ballot_box (token, login, pin_hash, vote, xml, verdict, counts) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        "INSERT INTO ballot_box (token, login, pin_hash, vote, xml, verdict, counts, vote_digest) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     insert.bind(1, entry.token);
     if (entry.login.empty()) {
         insert.bindNull(2);
@@ -314,10 +363,32 @@ std::int64_t ElectionDatabase::storeVote(const BallotBoxEntry& entry) {
         .bind(5, entry.xml)
         .bind(6, entry.verdict)
         .bind(7, std::int64_t{entry.counts ? 1 : 0})
+        .bind(8, digest)
         .run();
-    const std::int64_t id = connection_.lastInsertId();
+    entry.id = connection_.lastInsertId();
     transaction.commit();
-    return id;
+    return entry;
+}
+
+// A captured form posted again, or a vote made with a token the voter has
+// since replaced, must not become the counting vote again.
+std::optional<std::string> ElectionDatabase::replayRefusal(const BallotBoxEntry& entry,
+                                                           const std::string& digest) {
+    // Only an accepted copy counts: a vote first refused for its form (a bad
+    // PIN hash, say) may still arrive in a sound one.
+    auto seen =
+        connection_.prepare("SELECT 1 FROM ballot_box WHERE vote_digest = ? AND verdict = 'OK'");
+    seen.bind(1, digest);
+    if (seen.step()) {
+        return std::string(Replayed);
+    }
+    auto latest =
+        connection_.prepare("SELECT token FROM token WHERE login = ? ORDER BY rowid DESC LIMIT 1");
+    latest.bind(1, entry.login);
+    if (!latest.step() || latest.text(0) != entry.token) {
+        return std::string(Superseded);
+    }
+    return std::nullopt;
 }
 
 std::vector<IssuedToken> ElectionDatabase::issuedTokens() {

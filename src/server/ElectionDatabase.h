@@ -27,7 +27,8 @@ public:
     static ElectionSetup demoSetup();
     static void createDemo(const std::filesystem::path& file);
 
-    // Opens a database made by `create`.
+    // Opens a database made by `create`, bringing one of an earlier schema
+    // up to date.
     explicit ElectionDatabase(const std::filesystem::path& file);
     ElectionDatabase(const ElectionDatabase&) = delete;
     ElectionDatabase& operator=(const ElectionDatabase&) = delete;
@@ -40,15 +41,21 @@ public:
     // A fresh random token bound to the voter and their certificate.
     std::string issueToken(const std::string& login, const std::string& certificateBase64);
     std::optional<IssuedToken> findToken(const std::string& token);
-    // Stores a received vote and returns its row id. A vote that counts
-    // becomes its voter's counting vote; the one it replaces stays stored.
-    std::int64_t storeVote(const BallotBoxEntry& entry);
+    // Stores a received vote and returns it as stored, with its row id. A
+    // vote that counts becomes its voter's counting vote (the one it replaces
+    // stays stored), unless the same vote was accepted before or its token is
+    // not the latest issued to its voter: it is then stored refused, with the
+    // refusal as its verdict.
+    BallotBoxEntry storeVote(BallotBoxEntry entry);
 
     std::vector<IssuedToken> issuedTokens();
     // Every received vote, oldest first; at most one per voter counts.
     std::vector<BallotBoxEntry> ballotBox();
 
 private:
+    std::optional<std::string> replayRefusal(const BallotBoxEntry& entry,
+                                             const std::string& digest);
+
     std::mutex mutex_;
     SqliteConnection connection_;
     Election election_;

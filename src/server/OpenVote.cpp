@@ -152,12 +152,32 @@ std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expe
             if (card.choices.size() != static_cast<std::size_t>(found->slots)) {
                 return "ERROR a ballot card of the vote has the wrong number of choices";
             }
+            const auto& candidates = found->candidates;
+            const bool allCandidates =
+                std::all_of(card.choices.begin(), card.choices.end(), [&](const std::string& c) {
+                    return c.empty() ||
+                           std::find(candidates.begin(), candidates.end(), c) != candidates.end();
+                });
+            if (!allCandidates) {
+                return "ERROR a choice of the vote is not a candidate of its card";
+            }
         }
     }
     return {};
 }
 
 }  // namespace
+
+std::string_view readVoteDocument(std::string_view content, OpenedVote& vote) {
+    vote.xml = toUtf8(fromAnsi(content));
+    pugi::xml_document document;
+    if (hasForbiddenBytes(content) ||
+        !document.load_buffer(vote.xml.data(), vote.xml.size(),
+                              pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8)) {
+        return "ERROR the vote document is not well-formed ISO-8859-1 XML";
+    }
+    return parseDocument(document, vote);
+}
 
 OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& election,
                     const VoteExpectations& expected) {
@@ -192,14 +212,7 @@ OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& ele
     if (envelope.check == toolkit::EnvelopeCheck::Unopenable) {
         return refuse("ERROR the envelope does not open with the election key");
     }
-    vote.xml = toUtf8(fromAnsi(envelope.content));
-    pugi::xml_document document;
-    if (hasForbiddenBytes(envelope.content) ||
-        !document.load_buffer(vote.xml.data(), vote.xml.size(),
-                              pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8)) {
-        return refuse("ERROR the vote document is not well-formed ISO-8859-1 XML");
-    }
-    if (const auto refusal = parseDocument(document, vote); !refusal.empty()) {
+    if (const auto refusal = readVoteDocument(envelope.content, vote); !refusal.empty()) {
         return refuse(refusal);
     }
     if (const auto refusal = checkRules(vote, expected); !refusal.empty()) {

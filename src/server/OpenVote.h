@@ -16,7 +16,8 @@ struct VoteExpectations {
     // The certificate that must have signed, Base64 of its DER encoding.
     std::optional<std::string> signerCertificate;
     // The election's cards: every card of the vote must be one of them, with
-    // exactly its slot count of choices. A card may be absent.
+    // exactly its slot count of choices, each blank or one of its candidates.
+    // A card may be absent.
     std::optional<std::vector<BallotCard>> ballot;
     std::optional<std::string> potency;
 };
@@ -48,6 +49,11 @@ struct OpenedVote {
 
     bool accepted() const { return refusal.empty(); }
 };
+
+// Reads an opened vote document (ISO-8859-1 bytes, read as Windows-1252, the
+// client's code page) into `vote`: its xml, version, cards, random value and
+// potency. Gives the refusal, or "" when the document has the vote's shape.
+std::string_view readVoteDocument(std::string_view content, OpenedVote& vote);
 
 // Verifies, opens and parses a vote as posted: Base64 of a CMS SignedData
 // embedding the Base64 text of a CMS EnvelopedData for `election`, which holds

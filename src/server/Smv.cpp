@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "crypto/toolkit/Encoding.h"
 #include "server/OpenVote.h"
@@ -71,8 +72,7 @@ std::string Smv::answer(const std::vector<FormField>& fields) {
         entry.counts = opened.accepted();
         entry.verdict = opened.accepted() ? "OK" : opened.refusal;
     }
-    database_.storeVote(entry);
-    return entry.verdict;
+    return database_.storeVote(std::move(entry)).verdict;
 }
 
 }  // namespace ardenax::server

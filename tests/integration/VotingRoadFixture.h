@@ -39,7 +39,7 @@ protected:
     // Token, the three demo cards (one slot of the second left blank) and a PIN.
     Text prepareVote() {
         Text token = call(u"obtainToken", {Text(Credentials)});
-        EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Ana"}), u"OK");
+        EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"}), u"OK");
         EXPECT_EQ(call(u"setChoice", {u"BOT_Assembleia", u"Assembleia", u"Lista A###Lista B"}),
                   u"OK");
         EXPECT_EQ(call(u"setChoice", {u"BOT_Referendo", u"Referendo", u"Sim###Não"}), u"OK");

@@ -11,7 +11,7 @@ using server::ReferenceServer;
 
 constexpr TextView kConfirmation =
     u"Tem a certeza que pretende votar da seguinte forma ?\r\n"
-    u"\r\nPresidente\r\n\tAna\r\n"
+    u"\r\nPresidente\r\n\tMaria Pereira\r\n"
     u"\r\nAssembleia\r\n\tLista A\r\n\tLista B\r\n\t(branco)\r\n"
     u"\r\nReferendo\r\n\tSim\r\n\tNão\r\n";
 
@@ -55,7 +55,7 @@ TEST_F(VotingRoad, WholeVoteIsAcceptedStoredAndOpensToTheExpectedDocument) {
     EXPECT_EQ(random.size(), 28U);
     EXPECT_EQ(xml,
               "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Vote version=\"1.0\">\r\n"
-              "<VotingCards id=\"BOT_Presidente\"><Choice>Ana</Choice></VotingCards>\r\n"
+              "<VotingCards id=\"BOT_Presidente\"><Choice>Maria Pereira</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Assembleia\"><Choice>Lista A</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Assembleia\"><Choice>Lista B</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Assembleia\"><Choice></Choice></VotingCards>\r\n"
@@ -95,10 +95,10 @@ TEST_F(VotingRoad, ChoicesWithMarkupAndForeignCharactersArriveIntact) {
     call(u"setPINHash", {u"1234"});
     EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"P", u"<b>\"Tom\" & Jerry</b> € ção"}),
               u"OK");
+    // No candidate of the card: refused, yet stored as it arrived.
     EXPECT_EQ(call(u"getConfirmationText"),
-              u"Tem a certeza que pretende votar da seguinte forma ?\r\n\r\nP\r\n"
-              u"\t<b>\"Tom\" & Jerry</b> € ção\r\n");
-    const auto counted = testing::countedVotes(server.database());
+              u"ERROR a choice of the vote is not a candidate of its card");
+    const auto counted = server.database().ballotBox();
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_NE(counted[0].xml.find("<Choice>&lt;b&gt;&quot;Tom&quot; &amp; Jerry&lt;/b&gt; "
                                   "&#8364; ção</Choice>"),
@@ -151,7 +151,7 @@ TEST_F(VotingRoad, AnswerWithBadBallotsKeepsThePreviousOneWhole) {
                           u"9999\r\nNo bull options number received!\r\nBulletin Opts Number"});
     EXPECT_EQ(call(u"getCurrentToken"), token);
     // The earlier answer still holds: its cards, its potency and its election key.
-    EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Ana"}), u"OK");
+    EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"}), u"OK");
     EXPECT_TRUE(call(u"getConfirmationText").starts_with(u"Tem a certeza"));
 }
 
@@ -168,7 +168,7 @@ TEST_F(VotingRoad, VoteThatCannotBeEncryptedIsNeverPosted) {
     server.scriptAnswer(ReferenceServer::PromotorPath,
                         "e;v;token;1;not-a-certificate;Presidente,1");
     call(u"obtainToken", {Text(Credentials)});
-    call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Ana"});
+    call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"});
     EXPECT_EQ(call(u"getConfirmationText"), u"");
     ASSERT_EQ(boxes->texts.size(), 3U);
     EXPECT_TRUE(boxes->texts[0].starts_with(u"Ocorreu o erro Load Certificate"));

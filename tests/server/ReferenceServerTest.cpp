@@ -76,7 +76,7 @@ protected:
 
     // A vote for the demo election, sealed for the answer's election key.
     static std::string demoVote(const std::vector<std::string>& answer,
-                                const std::string& president = "Maria") {
+                                const std::string& president = "Maria Pereira") {
         return clientSeal(
             clientXml({{"BOT_Presidente", {president}}, {"BOT_Referendo", {"Sim", ""}}}, answer[3]),
             answer[4], clientCertificate());
@@ -126,8 +126,8 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne
     auto& server = start();
     const auto answer = obtainToken("eleitor1", "demo1");
     const auto vote = demoVote(answer);
-    const auto foreign = clientSeal(clientXml({{"BOT_Presidente", {"Maria"}}}, "1"), answer[4],
-                                    testing::otherClientCertificate());
+    const auto foreign = clientSeal(clientXml({{"BOT_Presidente", {"Maria Pereira"}}}, "1"),
+                                    answer[4], testing::otherClientCertificate());
     EXPECT_EQ(castVote("0123456789ABCDEF0123456789ABCDEF", vote), "ERROR unknown token");
     EXPECT_EQ(castVote(answer[2], vote, "MTIzNA=="),
               "ERROR the PIN hash is not 28 characters of Base64");
@@ -145,8 +145,9 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne
     EXPECT_EQ(box[1].pinHash, "MTIzNA==");
     EXPECT_EQ(box[2].vote, foreign);
     EXPECT_EQ(box[3].login, "eleitor1");
-    EXPECT_EQ(box[3].xml,
-              clientXml({{"BOT_Presidente", {"Maria"}}, {"BOT_Referendo", {"Sim", ""}}}, "1"));
+    EXPECT_EQ(
+        box[3].xml,
+        clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim", ""}}}, "1"));
     EXPECT_EQ(testing::countedVotes(server.database()).size(), 1U);
 }
 
@@ -173,7 +174,7 @@ TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
     for (int i = 0; i < Voters; ++i) {
         voters.emplace_back([this, i, &verdicts] {
             const auto answer = obtainToken(std::to_string(i), std::to_string(i));
-            verdicts[i] = castVote(answer[2], demoVote(answer, std::to_string(i)));
+            verdicts[i] = castVote(answer[2], demoVote(answer));
         });
     }
     for (auto& voter : voters) {

@@ -5,16 +5,27 @@
 #include "crypto/toolkit/OpenSslFailure.h"
 
 namespace ardenax::toolkit {
+namespace {
 
-Bytes sha1(std::string_view data) {
+Bytes digestOf(std::string_view data, const EVP_MD* algorithm, TextView name) {
     Bytes digest(EVP_MAX_MD_SIZE, '\0');
     unsigned int length = 0;
     if (EVP_Digest(data.data(), data.size(), reinterpret_cast<unsigned char*>(digest.data()),
-                   &length, EVP_sha1(), nullptr) != 1) {
-        throw openSslFailure(u"SHA-1");
+                   &length, algorithm, nullptr) != 1) {
+        throw openSslFailure(name);
     }
     digest.resize(length);
     return digest;
+}
+
+}  // namespace
+
+Bytes sha1(std::string_view data) {
+    return digestOf(data, EVP_sha1(), u"SHA-1");
+}
+
+Bytes sha256(std::string_view data) {
+    return digestOf(data, EVP_sha256(), u"SHA-256");
 }
 
 }  // namespace ardenax::toolkit
