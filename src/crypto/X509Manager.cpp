@@ -11,6 +11,11 @@ namespace ardenax {
 X509Manager::X509Manager(const Environment& environment)
     : messageBox_(environment.messageBox), storeRoot_(environment.storeRoot) {}
 
+X509Manager::X509Manager(const Environment& environment, SpareKey& spare)
+    : X509Manager(environment) {
+    spare_ = &spare;
+}
+
 Text X509Manager::GetCertificateEncoded() const {
     if (!generatedCert_) {
         return Text(results::NoCertificate);
@@ -28,7 +33,9 @@ Text X509Manager::GetPublicKeyAlgorithm() const {
 
 std::shared_ptr<const toolkit::Certificate> X509Manager::GenerateCertificate() {
     try {
-        const auto made = toolkit::Certificate::createSelfSigned(Subject);
+        // The key reaches the store only inside its certificate's file.
+        const auto made = toolkit::Certificate::createSelfSigned(
+            Subject, spare_ != nullptr ? spare_->take() : toolkit::KeyPair::generate());
         toolkit::CertificateStore(storeRoot_, RequestStore, toolkit::StoreAccess::ReadWrite)
             .add(made);
         // Earlier certificates of the same subject may still be in the store;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "crypto/SpareKey.h"
 #include "crypto/toolkit/Certificate.h"
 #include "support/Environment.h"
 #include "support/MessageBox.h"
@@ -21,6 +22,9 @@ public:
     static constexpr TextView RemovalStore = u"Request";
 
     explicit X509Manager(const Environment& environment);
+    // GenerateCertificate takes its key pair from `spare`, which must
+    // outlive the manager, instead of making one there and then.
+    X509Manager(const Environment& environment, SpareKey& spare);
 
     // The key pair is made by GenerateCertificate; this does nothing.
     void GenerateKeyPair() {}
@@ -44,6 +48,7 @@ private:
 
     std::shared_ptr<MessageBox> messageBox_;
     std::filesystem::path storeRoot_;
+    SpareKey* spare_ = nullptr;
     std::shared_ptr<const toolkit::Certificate> generatedCert_;
 };
 

@@ -38,9 +38,16 @@ XMLP7VotingPlat::XMLP7VotingPlat(Environment environment)
     : environment_(std::move(environment)), objClient_(environment_.http) {}
 
 Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
+    Text result = requestToken(credentials);
+    // The next request's key is made while the voter goes on.
+    spareKey_.refill();
+    return result;
+}
+
+Text XMLP7VotingPlat::requestToken(const Text& credentials) {
     std::shared_ptr<const toolkit::Certificate> fresh;
     try {
-        X509Manager manager(environment_);
+        X509Manager manager(environment_, spareKey_);
         fresh = manager.GenerateCertificate();
         if (!fresh) {
             return Text(results::CertificateNotMade);

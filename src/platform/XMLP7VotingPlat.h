@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "crypto/SpareKey.h"
 #include "crypto/toolkit/Certificate.h"
 #include "platform/NVOTESBULL.h"
 #include "platform/VotingPlatform.h"
@@ -17,6 +18,7 @@ namespace ardenax {
 // every reset.
 class XMLP7VotingPlat final : public VotingPlatform {
 public:
+    // Starts making the key pair of the first token request at once.
     explicit XMLP7VotingPlat(Environment environment);
 
     Text obtainToken(const Text& credentials) override;
@@ -62,13 +64,17 @@ public:
 
     // Parses the ballot descriptors of the Promotor's answer ("A,3##B,1").
     BallotList getNVOTEBULL(const Text& strVoteBull) const;
+    // Takes the Promotor's answer whole or not at all: false, with nothing
+    // stored, when it does not have six fields; a failure of its ballot
+    // descriptors is raised, again with nothing stored.
+    bool acceptPromotorAnswer(const Text& answer);
 
 private:
+    Text requestToken(const Text& credentials);
     Text hashPin(const Text& pin) const;
     std::vector<Text> splitChoices(const Text& Choices) const;
     bool recordChoices(const Text& cardId, const Text& cardDesc, std::vector<Text> choices);
     ParamList credentialParams(const Text& credentials) const;
-    bool acceptPromotorAnswer(const Text& answer);
     void discardCertificate(const toolkit::Certificate& certificate) const;
     Text buildVote() const;
     Text confirmationText() const;
@@ -99,6 +105,8 @@ private:
     Text strEncryptionCert_;
     std::optional<BallotList> arrBulls_;
     std::shared_ptr<const toolkit::Certificate> objCert_;
+    // Last, so that a generation under way stops before the rest goes.
+    SpareKey spareKey_;
 };
 
 }  // namespace ardenax

@@ -17,7 +17,6 @@ namespace ardenax::toolkit {
 namespace {
 
 constexpr TextView Source = u"Certificate";
-constexpr int KeyBits = 2048;
 constexpr int SerialBits = 128;
 constexpr long HourSeconds = 3600;
 constexpr int ValidityDays = 30;
@@ -148,8 +147,12 @@ Certificate Certificate::import(std::string_view encoded) {
 }
 
 Certificate Certificate::createSelfSigned(TextView subject) {
+    return createSelfSigned(subject, KeyPair::generate());
+}
+
+Certificate Certificate::createSelfSigned(TextView subject, KeyPair keyPair) {
     const auto name = parseName(subject);
-    KeyHandle key(EVP_RSA_gen(KeyBits));
+    KeyHandle key(keyPair.release());
     X509Handle x509(X509_new());
     if (!key || !x509) {
         throw openSslFailure(u"Key pair");

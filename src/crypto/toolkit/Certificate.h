@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "crypto/toolkit/Bytes.h"
+#include "crypto/toolkit/KeyPair.h"
 #include "support/CHandle.h"
 #include "support/Text.h"
 
@@ -30,6 +31,8 @@ public:
     // ("CN=..., O=..., C=..."); each comma ends one attribute, as no escaping
     // is needed for the names this system uses.
     static Certificate createSelfSigned(TextView subject);
+    // The same for a key pair made beforehand, which the certificate takes.
+    static Certificate createSelfSigned(TextView subject, KeyPair key);
     // Reads the form written by `storageForm`: a PEM certificate, then its PEM
     // private key. Raises a failure when either is missing or they do not match.
     static Certificate fromStorageForm(std::string_view pem);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <future>
+#include <optional>
+#include <stop_token>
+#include <thread>
+
+#include "crypto/toolkit/KeyPair.h"
+
+namespace ardenax {
+
+// The voter's next key pair, made on a thread of its own so that a token
+// request finds it ready instead of waiting for the slowest step of all. Each
+// key is handed out once. The key lives in memory only; dropping the spare
+// abandons a generation under way and throws its key away.
+class SpareKey {
+public:
+    using Generator = std::function<toolkit::KeyPair(std::stop_token)>;
+
+    // Starts the first key at once.
+    explicit SpareKey(Generator generate = toolkit::KeyPair::generate);
+
+    // The key under way, once it is ready (one is started if none is). A
+    // failure of its generation is raised here. No next key is started.
+    toolkit::KeyPair take();
+    // Starts the next key unless one is already under way or ready.
+    void refill();
+
+private:
+    // A generation and its result. The thread goes last: it is stopped and
+    // joined first.
+    struct Job {
+        std::future<toolkit::KeyPair> key;
+        std::jthread thread;
+    };
+
+    Generator generate_;
+    std::optional<Job> job_;
+};
+
+}  // namespace ardenax
