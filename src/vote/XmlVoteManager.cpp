@@ -38,7 +38,7 @@ const std::vector<Text>& choicesOf(const VotingCards& card) {
 
 }  // namespace
 
-Text XmlVoteManager::escape(TextView value) {
+Text XmlVoteManager::escape(TextView value, bool attribute) {
     Text out;
     out.reserve(value.size());
     for (std::size_t pos = 0; pos < value.size();) {
@@ -59,7 +59,11 @@ Text XmlVoteManager::escape(TextView value) {
             default:
                 break;
         }
-        if (!allowedInXml(c)) {
+        // A reader turns a raw CR into a line feed, and in an attribute a
+        // tab, line feed or CR into a space; references reach it unchanged.
+        if (c == u'\r' || (attribute && (c == u'\t' || c == u'\n'))) {
+            appendReference(out, c);
+        } else if (!allowedInXml(c)) {
             out += u'?';
         } else if (c >= 0x7F && !(c >= 0xA0 && c <= 0xFF)) {
             appendReference(out, c);
@@ -74,7 +78,7 @@ Text XmlVoteManager::Store(const Vote& vot) {
     const auto& cards = cardsOf(vot);
     Text xml = u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>";
     xml += kCrLf;
-    xml += u"<Vote version=\"" + escape(vot.Version()) + u"\">";
+    xml += u"<Vote version=\"" + escape(vot.Version(), true) + u"\">";
     xml += kCrLf;
     for (const auto& card : cards) {
         if (!card) {
@@ -83,7 +87,7 @@ Text XmlVoteManager::Store(const Vote& vot) {
         if (trimBlanks(card->Id()).empty()) {
             return Text(results::BlankCardId);
         }
-        const Text id = escape(card->Id());
+        const Text id = escape(card->Id(), true);
         for (const auto& choice : choicesOf(*card)) {
             xml += u"<VotingCards id=\"" + id + u"\"><Choice>" + escape(choice) +
                    u"</Choice></VotingCards>";

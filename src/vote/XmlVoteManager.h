@@ -20,9 +20,10 @@ public:
     static std::shared_ptr<Vote> Load(const Text& inp);
 
     // The escaped form of one value: markup characters as entity references,
-    // characters outside ISO-8859-1 as numeric references, characters XML
-    // does not allow at all as '?'.
-    static Text escape(TextView value);
+    // characters outside ISO-8859-1 and carriage returns (in an attribute,
+    // tabs and line feeds too) as numeric references, so that a reader gets
+    // them back unchanged; characters XML does not allow at all as '?'.
+    static Text escape(TextView value, bool attribute = false);
 };
 
 }  // namespace ardenax

@@ -50,7 +50,7 @@ TEST(XmlVoteManager, WritesEveryChoiceEntryAsItIs) {
                                    card(u" 7 ", {u"  "}), card(u"\t", {u"x"})};
     EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
               Text(kHead) + u"<VotingCards id=\" 7 \"><Choice>  </Choice></VotingCards>\r\n" +
-                  u"<VotingCards id=\"\t\"><Choice>x</Choice></VotingCards>\r\n" +
+                  u"<VotingCards id=\"&#9;\"><Choice>x</Choice></VotingCards>\r\n" +
                   u"<Random>R</Random>\r\n<Potency>1</Potency>\r\n</Vote>");
 }
 
@@ -81,9 +81,11 @@ TEST(XmlVoteManager, EscapesMarkupSoAChoiceCannotInjectElements) {
 }
 
 // The document stays ISO-8859-1: Latin-1 as it is, other characters as
-// references, characters XML forbids as '?'.
+// references, characters XML forbids as '?'. A reader would change a raw CR,
+// and in an attribute a tab or line feed too: they go as references.
 TEST(XmlVoteManager, KeepsLatin1AndReferencesOrReplacesEverythingElse) {
-    EXPECT_EQ(XmlVoteManager::escape(u"João ÿ\u00A0 a\tb\r\nc"), u"João ÿ\u00A0 a\tb\r\nc");
+    EXPECT_EQ(XmlVoteManager::escape(u"João ÿ\u00A0 a\tb\r\nc"), u"João ÿ\u00A0 a\tb&#13;\nc");
+    EXPECT_EQ(XmlVoteManager::escape(u"a\tb\r\nc", true), u"a&#9;b&#13;&#10;c");
     EXPECT_EQ(XmlVoteManager::escape(u"€ Ā \u007F \u0080 😀"),
               u"&#8364; &#256; &#127; &#128; &#128512;");
     EXPECT_EQ(XmlVoteManager::escape(Text(u"a") + char16_t{0x01} + char16_t{0xD800} + u"x" +
