@@ -8,7 +8,7 @@ packages=(
     g++ make cmake ninja-build pkg-config ccache openssl clang-format clang-tidy
     libssl-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev
+    nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev zlib1g-dev
     help2man lintian
 )
 

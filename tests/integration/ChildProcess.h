@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <fcntl.h>
 #include <optional>
 #include <spawn.h>
@@ -93,6 +94,9 @@ public:
         }
         return std::nullopt;
     }
+    pid_t pid() const { return pid_; }
+    // Sends `signal` to the child (SIGKILL to make it crash).
+    void kill(int signal) const { ::kill(pid_, signal); }
     void closeInput() {
         if (toChild_ >= 0) {
             ::close(toChild_);
