@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package format lint clean
+.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package bench format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -40,6 +40,10 @@ test-windows: test-default
 	cmake --preset windows
 	cmake --build --preset windows
 	xvfb-run -a ctest --preset windows --parallel $(shell nproc)
+
+# One table: each operation's median beside the raw OpenSSL calls' (quiet machine wanted).
+bench: build
+	build/default/bench/ardenax_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
