@@ -155,7 +155,7 @@ std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expe
             const auto& candidates = found->candidates;
             const bool allCandidates =
                 std::all_of(card.choices.begin(), card.choices.end(), [&](const std::string& c) {
-                    return c.empty() ||
+                    return c.empty() || candidates.empty() ||
                            std::find(candidates.begin(), candidates.end(), c) != candidates.end();
                 });
             if (!allCandidates) {

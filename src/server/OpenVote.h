@@ -16,8 +16,8 @@ struct VoteExpectations {
     // The certificate that must have signed, Base64 of its DER encoding.
     std::optional<std::string> signerCertificate;
     // The election's cards: every card of the vote must be one of them, with
-    // exactly its slot count of choices, each blank or one of its candidates.
-    // A card may be absent.
+    // exactly its slot count of choices, each blank or one of its candidates
+    // (a card that lists none takes any text). A card may be absent.
     std::optional<std::vector<BallotCard>> ballot;
     std::optional<std::string> potency;
 };

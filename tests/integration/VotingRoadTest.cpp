@@ -109,7 +109,7 @@ TEST_F(VotingRoad, ChoicesWithMarkupAndForeignCharactersArriveIntact) {
 TEST_F(VotingRoad, RefusedChoicesChangeNothing) {
     call(u"obtainToken", {Text(Credentials)});
     call(u"setPINHash", {u"1234"});
-    EXPECT_EQ(call(u"setChoice", {u"BOT_Assembleia", u"Assembleia", u"A###B"}), u"OK");
+    EXPECT_EQ(call(u"setChoice", {u"BOT_Assembleia", u"Assembleia", u"Lista A###Lista B"}), u"OK");
     for (const auto& [card, choices] :
          std::initializer_list<std::pair<TextView, TextView>>{{u"BOT_Assembleia", u"P###Q###R###S"},
                                                               {u"bot_assembleia", u"A"},
@@ -120,7 +120,7 @@ TEST_F(VotingRoad, RefusedChoicesChangeNothing) {
     }
     EXPECT_EQ(call(u"getConfirmationText"),
               u"Tem a certeza que pretende votar da seguinte forma ?\r\n"
-              u"\r\nAssembleia\r\n\tA\r\n\tB\r\n\t(branco)\r\n");
+              u"\r\nAssembleia\r\n\tLista A\r\n\tLista B\r\n\t(branco)\r\n");
 }
 
 TEST_F(VotingRoad, PromotorAnswersOfTheWrongShapeAreRefusedAndStoreNothing) {
