@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package bench format lint clean
+.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package bench fuzz format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -40,6 +40,18 @@ test-windows: test-default
 	cmake --preset windows
 	cmake --build --preset windows
 	xvfb-run -a ctest --preset windows --parallel $(shell nproc)
+
+# Every fuzz target for FUZZ_SECONDS each (the tests run them for a few seconds).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize
+	for target in build/sanitize/fuzz/*_fuzzer; do \
+		name=$$(basename $$target _fuzzer); \
+		$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			-artifact_prefix=build/sanitize/fuzz/artifacts/ \
+			build/sanitize/fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
 
 # One table: each operation's median beside the raw OpenSSL calls' (quiet machine wanted).
 bench: build

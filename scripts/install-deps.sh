@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(
-    g++ make cmake ninja-build pkg-config ccache openssl clang-format clang-tidy
+    g++ clang libclang-rt-14-dev make cmake ninja-build pkg-config ccache openssl clang-format
+    clang-tidy
     libssl-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev zlib1g-dev
