@@ -6,11 +6,11 @@
 #include "support/Failure.h"
 
 void ardenax::fuzzing::fuzz(std::string_view input) {
-    static XMLP7VotingPlat platform = [] {
+    static XMLP7VotingPlat platform{[] {
         Environment environment;
         environment.messageBox = std::make_shared<testing::RecordingMessageBox>();
         return environment;
-    }();
+    }()};
     static const bool configured = [] {
         platform.ParamSeparator(u"###");
         platform.PromotorResSeparator(u";");

@@ -51,6 +51,20 @@ std::string gzipOfZeros(std::size_t size) {
     return out;
 }
 
+// AddressSanitizer holds freed memory in quarantine, so there the process's
+// resident memory says nothing of what the client kept; the normal build checks it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool ResidentMemoryTells = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool ResidentMemoryTells = false;
+#else
+constexpr bool ResidentMemoryTells = true;
+#endif
+#else
+constexpr bool ResidentMemoryTells = true;
+#endif
+
 long peakResidentKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -189,7 +203,9 @@ TEST_F(TransportFaults, EachFaultIsAnErrorTextAndTheClientGoesOn) {
         EXPECT_EQ(client.Post({}, url("/ok")), u"OK") << toUtf8(target);
     }
     // Neither the 100 MiB answer nor the 200 MiB bomb was held in memory.
-    EXPECT_LT(peakResidentKiB() - peakBefore, 32L * 1024);
+    if (ResidentMemoryTells) {
+        EXPECT_LT(peakResidentKiB() - peakBefore, 32L * 1024);
+    }
     EXPECT_EQ(client.Post({}, url("/binary")), fromAnsi(std::string("\0\xFF\xFE\x80 bin", 8)));
 }
 
