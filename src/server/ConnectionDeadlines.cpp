@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <sys/socket.h>
-#include <utility>
 
 namespace ardenax::server {
 
 ConnectionDeadlines::ConnectionDeadlines(std::chrono::milliseconds allowed)
     : allowed_(allowed),
-      reaper_([this](std::stop_token stop) { shutDownLateConnections(std::move(stop)); }) {}
+      reaper_([this](const std::stop_token& stop) { shutDownLateConnections(stop); }) {}
 
 void ConnectionDeadlines::opened(int socket) noexcept {
     try {
@@ -27,7 +26,7 @@ void ConnectionDeadlines::closed(int socket) noexcept {
     deadlines_.erase(socket);
 }
 
-void ConnectionDeadlines::shutDownLateConnections(std::stop_token stop) {
+void ConnectionDeadlines::shutDownLateConnections(const std::stop_token& stop) {
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
         if (deadlines_.empty()) {

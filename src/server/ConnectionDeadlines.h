@@ -23,7 +23,7 @@ public:
     void closed(int socket) noexcept override;
 
 private:
-    void shutDownLateConnections(std::stop_token stop);
+    void shutDownLateConnections(const std::stop_token& stop);
 
     std::chrono::milliseconds allowed_;
     std::mutex mutex_;

@@ -61,11 +61,10 @@ Text XmlVoteManager::escape(TextView value, bool attribute) {
         }
         // A reader turns a raw CR into a line feed, and in an attribute a
         // tab, line feed or CR into a space; references reach it unchanged.
-        if (c == u'\r' || (attribute && (c == u'\t' || c == u'\n'))) {
-            appendReference(out, c);
-        } else if (!allowedInXml(c)) {
+        const bool changedByReaders = c == u'\r' || (attribute && (c == u'\t' || c == u'\n'));
+        if (!allowedInXml(c)) {
             out += u'?';
-        } else if (c >= 0x7F && !(c >= 0xA0 && c <= 0xFF)) {
+        } else if (changedByReaders || (c >= 0x7F && !(c >= 0xA0 && c <= 0xFF))) {
             appendReference(out, c);
         } else {
             out += static_cast<char16_t>(c);

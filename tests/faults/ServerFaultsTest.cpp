@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/BallotBox.h"
 #include "common/TempDir.h"
 #include "integration/ChildProcess.h"
 #include "server/ClientVote.h"
@@ -78,7 +79,7 @@ TEST_F(ServerFaults, ReplaysAndOlderTokensNeverCountAgainEvenInAnOlderDatabase) 
     EXPECT_EQ(smv.answer(second), "ERROR the vote was received before");
     EXPECT_EQ(smv.answer(voteForm(database, firstToken, "João Carvalho")),
               "ERROR the token is not the voter's latest");
-    const auto counted = database.countedVotes();
+    const auto counted = testing::countedVotes(database);
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_NE(counted[0].xml.find("Rita Fonseca"), std::string::npos);
     EXPECT_EQ(database.ballotBox().size(), 5U);
@@ -136,6 +137,7 @@ TEST_F(ServerFaults, ClientsTricklingTheirRequestsAreCutOffAndOthersServed) {
     server.writeCaFile(dir.path() / "ca.pem");
     std::latch connected(Attackers);
     std::vector<std::future<bool>> attackers;
+    attackers.reserve(Attackers);
     for (int i = 0; i < Attackers; ++i) {
         attackers.push_back(
             std::async(std::launch::async, trickleUntilClosed, server.port(), std::ref(connected)));

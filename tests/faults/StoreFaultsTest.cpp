@@ -1,5 +1,6 @@
 // A certificate store the voter's machine has broken: a failed token request
 // says why and leaves the control able to go on once the store is sound.
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <sys/mount.h>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "common/BallotBox.h"
 #include "common/RecordingMessageBox.h"
 #include "common/TempDir.h"
 #include "control/VotingX.h"
@@ -85,8 +87,8 @@ TEST_F(StoreFaults, UnwritableStoreGivesError57UntilItIsSound) {
         }
         if (flags == 0) {
             std::ofstream filler(stores / "filler", std::ios::binary);
-            const std::string block(1024, 'x');
-            while (filler.write(block.data(), block.size())) {
+            const std::array<char, 1024> block{};
+            while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
             }
         }
         boxes->texts.clear();
@@ -121,14 +123,20 @@ TEST_F(StoreFaults, TwoHostsVoteAtOnceOnOneStore) {
             std::vector<std::string>{"--jsonl", "--promotor-url", server.promotorUrl(), "--smv-url",
                                      server.smvUrl(), "--store-dir", stores.string(), "--ca-file",
                                      (dir.path() / "ca.pem").string()}));
-        hosts.back()->write(
+        std::string requests =
             nlohmann::json{{"id", 1},
                            {"method", "obtainToken"},
                            {"args", {"utilizador=eleitor" + voter + "###senha=demo" + voter}}}
-                .dump() +
-            "\n" + R"({"id":2,"method":"setChoice","args":["BOT_Referendo","R","Sim"]})" + "\n" +
-            R"({"id":3,"method":"setPINHash","args":["1234"]})" + "\n" +
-            R"({"id":4,"method":"getConfirmationText"})" + "\n");
+                .dump();
+        requests +=
+            "\n"
+            R"({"id":2,"method":"setChoice","args":["BOT_Referendo","R","Sim"]})"
+            "\n"
+            R"({"id":3,"method":"setPINHash","args":["1234"]})"
+            "\n"
+            R"({"id":4,"method":"getConfirmationText"})"
+            "\n";
+        hosts.back()->write(requests);
     }
     for (const auto& host : hosts) {
         for (int reply = 0; reply < 3; ++reply) {
@@ -141,7 +149,7 @@ TEST_F(StoreFaults, TwoHostsVoteAtOnceOnOneStore) {
         host->closeInput();
         EXPECT_EQ(host->wait(), 0);
     }
-    EXPECT_EQ(server.database().countedVotes().size(), 2U);
+    EXPECT_EQ(testing::countedVotes(server.database()).size(), 2U);
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ struct x509_st;
 
 namespace ardenax::toolkit {
 
-// Give OpenSSL's objects back, where OpenSSL's headers are included.
+// Give OpenSSL's objects back, where OpenSSL's headers are included
+// (releaseKey, for keys, is declared with KeyPair).
 void releaseX509(x509_st* x509);
-void releaseKey(evp_pkey_st* key);
 
 // An X.509 certificate, with its private key when it has one. Immutable once
 // made; shared as std::shared_ptr<const Certificate> where several hold it.

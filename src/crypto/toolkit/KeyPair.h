@@ -4,14 +4,13 @@
 
 #include "support/CHandle.h"
 
-// OpenSSL's own type and its release function, declared here as OpenSSL
-// declares them, so that this header needs none of its headers.
+// OpenSSL's own type, declared here so that this header needs none of its headers.
 struct evp_pkey_st;
-extern "C" {
-void EVP_PKEY_free(evp_pkey_st* key);
-}
 
 namespace ardenax::toolkit {
+
+// Gives a key back to OpenSSL, where OpenSSL's headers are included.
+void releaseKey(evp_pkey_st* key);
 
 // A voter's RSA 2048 key pair, in memory only until a certificate is made for
 // it. Move-only: a key is handed on, never copied.
@@ -28,7 +27,7 @@ public:
 private:
     explicit KeyPair(evp_pkey_st* key) : key_(key) {}
 
-    CHandle<EVP_PKEY_free> key_;
+    CHandle<releaseKey> key_;
 };
 
 }  // namespace ardenax::toolkit
