@@ -170,10 +170,14 @@ std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expe
 
 std::string_view readVoteDocument(std::string_view content, OpenedVote& vote) {
     vote.xml = toUtf8(fromAnsi(content));
+    // A choice of blanks only is a text of its own, not an empty choice: the
+    // lone white-space text of an element is kept.
     pugi::xml_document document;
     if (hasForbiddenBytes(content) ||
-        !document.load_buffer(vote.xml.data(), vote.xml.size(),
-                              pugi::parse_default | pugi::parse_declaration, pugi::encoding_utf8)) {
+        !document.load_buffer(
+            vote.xml.data(), vote.xml.size(),
+            pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single,
+            pugi::encoding_utf8)) {
         return "ERROR the vote document is not well-formed ISO-8859-1 XML";
     }
     return parseDocument(document, vote);
