@@ -19,7 +19,8 @@ void ardenax::fuzzing::fuzz(std::string_view input) {
     host::NativeMessagingChannel native(in, out);
     const bool browser = input[0] == 'N';
     host::Channel& channel = browser ? static_cast<host::Channel&>(native) : lines;
-    host::HostSession session(channel, {});
+    std::ostringstream log;
+    host::HostSession session(channel, {}, log);
     if (browser && !session.admit(host::OriginPolicy({"https://vote.example"}))) {
         return;
     }

@@ -43,7 +43,8 @@ protected:
         std::istringstream in(input);
         std::ostringstream out;
         ChannelType channel(in, out);
-        HostSession session(channel, {});
+        std::ostringstream log;
+        HostSession session(channel, {}, log);
         Environment env = environment();
         env.messageBox = session.messageBox();
         VotingX control(env, fakes());
