@@ -123,11 +123,14 @@ TEST_F(StoreFaults, TwoHostsVoteAtOnceOnOneStore) {
             std::vector<std::string>{"--jsonl", "--promotor-url", server.promotorUrl(), "--smv-url",
                                      server.smvUrl(), "--store-dir", stores.string(), "--ca-file",
                                      (dir.path() / "ca.pem").string()}));
-        std::string requests =
-            nlohmann::json{{"id", 1},
-                           {"method", "obtainToken"},
-                           {"args", {"utilizador=eleitor" + voter + "###senha=demo" + voter}}}
-                .dump();
+        std::string requests = nlohmann::json{
+            {"id", 1},
+            {"method", "obtainToken"},
+            {"args",
+             {std::string("utilizador=eleitor")
+                  .append(voter)
+                  .append("###senha=demo")
+                  .append(voter)}}}.dump();
         requests +=
             "\n"
             R"({"id":2,"method":"setChoice","args":["BOT_Referendo","R","Sim"]})"

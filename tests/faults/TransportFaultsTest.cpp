@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <fstream>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
@@ -79,8 +80,10 @@ int closedPort() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("no loopback port");
+    }
     ::close(fd);
     return ntohs(address.sin_port);
 }
@@ -141,8 +144,8 @@ protected:
         });
         routes.Post("/huge", [](const httplib::Request&, httplib::Response& response) {
             response.set_chunked_content_provider(
-                "text/plain",
-                [chunk = std::string(64 * 1024, 'x')](std::size_t offset, httplib::DataSink& sink) {
+                "text/plain", [chunk = std::string(std::size_t{64} * 1024, 'x')](
+                                  std::size_t offset, httplib::DataSink& sink) {
                     if (offset >= 100 * MiB) {
                         sink.done();
                         return true;
