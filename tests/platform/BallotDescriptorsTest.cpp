@@ -42,56 +42,23 @@ TEST(BallotDescriptors, ParsesNamesWithPrefixAndCountsInOrder) {
 
 // Each count with the value it gives, or the failure number it raises.
 TEST(BallotCount, ParsesDecimalFormsRoundsDownAndRefusesTheRest) {
-    struct Case {
-        TextView text;
-        std::int16_t value;
-        std::int32_t failure;
-    };
-    constexpr std::int32_t Ok = 0;
-    constexpr std::int32_t Mismatch = Failure::TypeMismatch;
-    constexpr std::int32_t Overflow = Failure::Overflow;
-    for (const auto& [text, value, failure] :
-         std::initializer_list<Case>{{u"3", 3, Ok},
-                                     {u" 7 ", 7, Ok},
-                                     {u"2\n", 2, Ok},
-                                     {u"\r\n\t3\v\f ", 3, Ok},
-                                     {u"+2", 2, Ok},
-                                     {u"2.9", 2, Ok},
-                                     {u"-1.5", -2, Ok},
-                                     {u".5", 0, Ok},
-                                     {u"5.", 5, Ok},
-                                     {u"1e2", 100, Ok},
-                                     {u"25E-1", 2, Ok},
-                                     {u"32767.99", 32767, Ok},
-                                     {u"-32768", -32768, Ok},
-                                     {u"1e-400", 0, Ok},
-                                     {u"-1e-400", 0, Ok},
-                                     {u"0.001e-330", 0, Ok},
-                                     {u"", 0, Mismatch},
-                                     {u" ", 0, Mismatch},
-                                     {u"abc", 0, Mismatch},
-                                     {u"0x10", 0, Mismatch},
-                                     {u"1,000", 0, Mismatch},
-                                     {u"NaN", 0, Mismatch},
-                                     {u"inf", 0, Mismatch},
-                                     {u"1e", 0, Mismatch},
-                                     {u"--1", 0, Mismatch},
-                                     {u".", 0, Mismatch},
-                                     {u"1 2", 0, Mismatch},
-                                     {u"١", 0, Mismatch},
-                                     {u"e5", 0, Mismatch},
-                                     {u"2\u00A0", 0, Mismatch},
-                                     {u"40000", 0, Overflow},
-                                     {u"32768", 0, Overflow},
-                                     {u"-32768.5", 0, Overflow},
-                                     {u"-32769", 0, Overflow},
-                                     {u"1e400", 0, Overflow},
-                                     {u"0.001e400", 0, Overflow}}) {
-        SCOPED_TRACE(toUtf8(text));
-        if (failure == Ok) {
-            EXPECT_EQ(parseBallotCount(text), value);
-        } else {
-            EXPECT_EQ(failureNumber([&text = text] { parseBallotCount(text); }), failure);
+    const std::vector<std::pair<TextView, std::int16_t>> counts = {
+        {u"3", 3},           {u" 7 ", 7},    {u"2\n", 2},     {u"\r\n\t3\v\f ", 3},
+        {u"+2", 2},          {u"2.9", 2},    {u"-1.5", -2},   {u".5", 0},
+        {u"5.", 5},          {u"1e2", 100},  {u"25E-1", 2},   {u"32767.99", 32767},
+        {u"-32768", -32768}, {u"1e-400", 0}, {u"-1e-400", 0}, {u"0.001e-330", 0}};
+    for (const auto& [text, value] : counts) {
+        EXPECT_EQ(parseBallotCount(text), value) << toUtf8(text);
+    }
+    for (const auto& [failure, texts] :
+         std::initializer_list<std::pair<std::int32_t, std::vector<TextView>>>{
+             {Failure::TypeMismatch,
+              {u"", u" ", u"abc", u"0x10", u"1,000", u"NaN", u"inf", u"1e", u"--1", u".", u"1 2",
+               u"\u0661", u"e5", u"2\u00A0"}},
+             {Failure::Overflow,
+              {u"40000", u"32768", u"-32768.5", u"-32769", u"1e400", u"0.001e400"}}}) {
+        for (const TextView text : texts) {
+            EXPECT_EQ(failureNumber([text] { parseBallotCount(text); }), failure) << toUtf8(text);
         }
     }
 }
