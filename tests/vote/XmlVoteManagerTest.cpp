@@ -24,34 +24,34 @@ Vote vote(const Vote::CardList& cards, const Text& random = u"R", const Text& po
 constexpr TextView kHead =
     u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<Vote version=\"1.0\">\r\n";
 
-TEST(XmlVoteManager, WritesTheWorkedExampleByteForByte) {
+TEST(XmlVoteManager, WritesTheWorkedExampleByteForByteAndLoadsNoVote) {
     const auto cards = std::vector{card(u"BOT_1", {u"2", u""}), card(u"BOT_2", {u"4"})};
-    EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
-              u"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
-              u"<Vote version=\"1.0\">\r\n"
-              u"<VotingCards id=\"BOT_1\"><Choice>2</Choice></VotingCards>\r\n"
-              u"<VotingCards id=\"BOT_1\"><Choice></Choice></VotingCards>\r\n"
-              u"<VotingCards id=\"BOT_2\"><Choice>4</Choice></VotingCards>\r\n"
-              u"<Random>R</Random>\r\n"
-              u"<Potency>1</Potency>\r\n"
-              u"</Vote>");
-}
-
-TEST(XmlVoteManager, LoadReadsNoVote) {
+    const auto xml = XmlVoteManager::Store(vote(cards));
+    EXPECT_EQ(xml, Text(kHead) +
+                       u"<VotingCards id=\"BOT_1\"><Choice>2</Choice></VotingCards>\r\n"
+                       u"<VotingCards id=\"BOT_1\"><Choice></Choice></VotingCards>\r\n"
+                       u"<VotingCards id=\"BOT_2\"><Choice>4</Choice></VotingCards>\r\n"
+                       u"<Random>R</Random>\r\n"
+                       u"<Potency>1</Potency>\r\n"
+                       u"</Vote>");
+    EXPECT_EQ(XmlVoteManager::Load(xml), nullptr);
     EXPECT_EQ(XmlVoteManager::Load(u""), nullptr);
-    EXPECT_EQ(
-        XmlVoteManager::Load(XmlVoteManager::Store(vote(std::vector{card(u"BOT_1", {u"2"})}))),
-        nullptr);
 }
 
-// Null entries and empty choice lists write no line; values stay untrimmed.
-TEST(XmlVoteManager, WritesEveryChoiceEntryAsItIs) {
-    const auto cards = std::vector{std::shared_ptr<VotingCards>{}, card(u"BOT_1", {}),
-                                   card(u" 7 ", {u"  "}), card(u"\t", {u"x"})};
-    EXPECT_EQ(XmlVoteManager::Store(vote(cards)),
+// Null entries and empty choice lists write no line; values stay untrimmed;
+// markup is escaped, so a choice cannot inject elements.
+TEST(XmlVoteManager, WritesEveryChoiceEntryAsItIsWithMarkupEscaped) {
+    const auto cards = std::vector{
+        std::shared_ptr<VotingCards>{}, card(u"BOT_1", {}), card(u" 7 ", {u"  "}),
+        card(u"\t", {u"x"}),
+        card(u"BOT_\"A\"", {u"x</Choice></VotingCards><VotingCards id=\"BOT_B\"><Choice>y"})};
+    EXPECT_EQ(XmlVoteManager::Store(vote(cards, u"<r>", u"&")),
               Text(kHead) + u"<VotingCards id=\" 7 \"><Choice>  </Choice></VotingCards>\r\n" +
                   u"<VotingCards id=\"&#9;\"><Choice>x</Choice></VotingCards>\r\n" +
-                  u"<Random>R</Random>\r\n<Potency>1</Potency>\r\n</Vote>");
+                  u"<VotingCards id=\"BOT_&quot;A&quot;\"><Choice>x&lt;/Choice&gt;&lt;/"
+                  u"VotingCards&gt;&lt;VotingCards id=&quot;BOT_B&quot;&gt;&lt;Choice&gt;y"
+                  u"</Choice></VotingCards>\r\n"
+                  u"<Random>&lt;r&gt;</Random>\r\n<Potency>&amp;</Potency>\r\n</Vote>");
 }
 
 TEST(XmlVoteManager, BlankIdentifierIsError55AndAbsentListsAreOutOfRange) {
@@ -67,17 +67,6 @@ TEST(XmlVoteManager, BlankIdentifierIsError55AndAbsentListsAreOutOfRange) {
     noChoices->Id(u"BOT_1");
     EXPECT_EQ(testing::failureNumber([&] { XmlVoteManager::Store(vote(std::vector{noChoices})); }),
               Failure::SubscriptOutOfRange);
-}
-
-TEST(XmlVoteManager, EscapesMarkupSoAChoiceCannotInjectElements) {
-    const auto cards = std::vector{
-        card(u"BOT_\"A\"", {u"x</Choice></VotingCards><VotingCards id=\"BOT_B\"><Choice>y"})};
-    EXPECT_EQ(XmlVoteManager::Store(vote(cards, u"<r>", u"&")),
-              Text(kHead) +
-                  u"<VotingCards id=\"BOT_&quot;A&quot;\"><Choice>x&lt;/Choice&gt;&lt;/"
-                  u"VotingCards&gt;&lt;VotingCards id=&quot;BOT_B&quot;&gt;&lt;Choice&gt;y"
-                  u"</Choice></VotingCards>\r\n"
-                  u"<Random>&lt;r&gt;</Random>\r\n<Potency>&amp;</Potency>\r\n</Vote>");
 }
 
 // The document stays ISO-8859-1: Latin-1 as it is, other characters as
