@@ -30,7 +30,6 @@ TEST(Failure, StandardDescriptionsAndSignedNumbers) {
     EXPECT_EQ(Failure::standard(Failure::TypeMismatch).description(), u"Type mismatch");
     EXPECT_EQ(Failure::standard(Failure::SubscriptOutOfRange).description(),
               u"Subscript out of range");
-    EXPECT_EQ(Failure::E_Fail, -2147467259);
     EXPECT_EQ(Failure(9999, u"x").source(), u"ArdenaX");
 }
 
