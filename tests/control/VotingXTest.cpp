@@ -1,3 +1,5 @@
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "common/Failures.h"
@@ -11,34 +13,28 @@ using Journal = std::vector<std::string>;
 
 class VotingXTest : public testing::ControlFixture {};
 
-// Thirteen properties in a fixed order, PublicKeyAlgoValue left alone; the
-// certificate is removed only from a platform that is being replaced.
-TEST_F(VotingXTest, ResetRemovesTheOldCertificateThenConfiguresANewPlatformInOrder) {
-    const Journal configured = {"ParamSeparator",
-                                "AttribSeparator",
-                                "PromotorResSeparator",
-                                "NVoteBullSeparator",
-                                "NVoteBTupleSeparator",
-                                "PublicKeyParamName",
-                                "PublicKeyAlgoParamName",
-                                "PinParamName",
-                                "TokenParamName",
-                                "VoteParamName",
-                                "EncryptionAlgo",
-                                "PromotorUrl",
-                                "SmvURl"};
-    Journal expected;
-    for (const auto& name : configured) {
-        expected.push_back(name + "@1");
+// What a platform's configuration journals: thirteen properties in a fixed
+// order, PublicKeyAlgoValue left alone.
+Journal configuration(const std::string& platform) {
+    std::istringstream names(
+        "ParamSeparator AttribSeparator PromotorResSeparator NVoteBullSeparator "
+        "NVoteBTupleSeparator PublicKeyParamName PublicKeyAlgoParamName PinParamName "
+        "TokenParamName VoteParamName EncryptionAlgo PromotorUrl SmvURl");
+    Journal journal;
+    for (std::string name; names >> name;) {
+        journal.push_back(name + "@" + platform);
     }
-    VotingX control(environment(), fakes());
-    EXPECT_EQ(script->journal, expected);
+    return journal;
+}
 
+// The certificate is removed only from a platform that is being replaced.
+TEST_F(VotingXTest, ResetRemovesTheOldCertificateThenConfiguresANewPlatformInOrder) {
+    VotingX control(environment(), fakes());
+    EXPECT_EQ(script->journal, configuration("1"));
+    script->journal.clear();
     EXPECT_EQ(control.resetState(), u"OK");
-    expected.push_back("removeCertificate@1");
-    for (const auto& name : configured) {
-        expected.push_back(name + "@2");
-    }
+    auto expected = configuration("2");
+    expected.insert(expected.begin(), "removeCertificate@1");
     EXPECT_EQ(script->journal, expected);
 }
 
