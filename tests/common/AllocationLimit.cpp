@@ -35,23 +35,14 @@ AllocationLimit::~AllocationLimit() {
 
 }  // namespace ardenax::testing
 
-// The replaceable global allocation functions; every other form of new and
-// delete the library provides ends in these.
+// The replaceable global allocation functions; the array forms the library
+// provides end in these.
 void* operator new(std::size_t bytes) {
-    return allocate(bytes);
-}
-void* operator new[](std::size_t bytes) {
     return allocate(bytes);
 }
 void operator delete(void* memory) noexcept {
     std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }
-void operator delete[](void* memory) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
-}
 void operator delete(void* memory, std::size_t /*bytes*/) noexcept {
-    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
-}
-void operator delete[](void* memory, std::size_t /*bytes*/) noexcept {
     std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
 }
