@@ -1,5 +1,8 @@
 #include <fstream>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -124,6 +127,21 @@ TEST(CertificateStore, ConcurrentWritersLoseNothingAndKeepEachOnesOrder) {
         lastOf[number / 10] = number % 10;
     }
 }
+
+#ifndef _WIN32
+TEST(CertificateStore, KeepsFilesPrivate) {
+    const TempDir temp;
+    const auto root = temp.path() / "data" / "stores";
+    CertificateStore(root, u"request", StoreAccess::ReadWrite).add(makeIdentity("private"));
+    for (const auto& [path, mode] : {std::pair{root, 0700U},
+                                     {root / "REQUEST", 0700U},
+                                     {root / "REQUEST" / "00000000000000000001.pem", 0600U}}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(path.c_str(), &status), 0) << path;
+        EXPECT_EQ(status.st_mode & 0777U, mode) << path;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace ardenax::toolkit

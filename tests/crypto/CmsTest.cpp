@@ -144,17 +144,5 @@ TEST(CmsOpening, RefusesSignedMessagesThatAreNotOneTrustworthySigner) {
     }
 }
 
-TEST(CmsOpening, OpensAnEnvelopeForItsRecipientOnly) {
-    const std::string content("caf\xE9\r\n\0end", 10);
-    const auto other = makeIdentity("Other");
-    const auto mine = openEnvelopedData(envelop(content, other), other);
-    EXPECT_EQ(mine.check, EnvelopeCheck::Opened);
-    EXPECT_EQ(mine.content, content);
-    EXPECT_EQ(openEnvelopedData(envelop(content, other), generatedCertificate()).check,
-              EnvelopeCheck::Unopenable);
-    EXPECT_EQ(openEnvelopedData(signEmbedded(content, other), other).check,
-              EnvelopeCheck::Malformed);
-}
-
 }  // namespace
 }  // namespace ardenax
