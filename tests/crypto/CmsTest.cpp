@@ -125,7 +125,7 @@ Bytes signWith(const std::string& content, unsigned int flags,
     return bioContents(out.get());
 }
 
-TEST(CmsOpening, RefusesSignedMessagesThatAreNotOneTrustworthySigner) {
+TEST(CmsOpening, RefusesMessagesThatAreNotOneTrustworthySignerOrNotAnEnvelope) {
     const auto alice = makeIdentity("Alice");
     const auto bob = makeIdentity("Bob");
     auto tampered = signEmbedded("vote for A", generatedCertificate());
@@ -142,6 +142,8 @@ TEST(CmsOpening, RefusesSignedMessagesThatAreNotOneTrustworthySigner) {
              {envelop("x", alice), SignedDataCheck::Malformed}}) {
         EXPECT_EQ(openSignedData(message).check, check);
     }
+    // Nor is a signed message an envelope.
+    EXPECT_EQ(openEnvelopedData(signEmbedded("x", alice), alice).check, EnvelopeCheck::Malformed);
 }
 
 }  // namespace
