@@ -22,7 +22,7 @@ Journal configuration(const std::string& platform) {
         "TokenParamName VoteParamName EncryptionAlgo PromotorUrl SmvURl");
     Journal journal;
     for (std::string name; names >> name;) {
-        journal.push_back(name + "@" + platform);
+        journal.push_back(name.append("@").append(platform));
     }
     return journal;
 }
