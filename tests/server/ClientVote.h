@@ -9,10 +9,15 @@
 #include "crypto/X509Crypter.h"
 #include "crypto/X509Signer.h"
 #include "crypto/toolkit/Certificate.h"
+#include "support/Split.h"
+#include "transport/PARAM.h"
 #include "vote/Vote.h"
 #include "vote/XmlVoteManager.h"
 
 namespace ardenax::testing {
+
+// The client's hash of the PIN "1234".
+inline const std::string PinHash = "cRDtpNCeBiql5KOQsKVyrA0sAiA=";
 
 // A card of a vote as the client records it: "BOT_" + name and its choices.
 using ClientCard = std::pair<std::string, std::vector<std::string>>;
@@ -54,11 +59,37 @@ inline const std::shared_ptr<const toolkit::Certificate>& clientCertificate() {
     return certificate;
 }
 
-// A second voter certificate, for votes signed by the wrong voter.
-inline const std::shared_ptr<const toolkit::Certificate>& otherClientCertificate() {
-    static const auto certificate = std::make_shared<const toolkit::Certificate>(
-        toolkit::Certificate::createSelfSigned(u"CN=ArdenaCert, O=TELMARQ, C=PT"));
-    return certificate;
+// The Promotor's form as the client posts it.
+inline ParamList tokenForm(const std::string& login, const std::string& password,
+                           const toolkit::Certificate& certificate = *clientCertificate(),
+                           const std::string& alg = "RSA") {
+    return {{u"certificate", fromUtf8(certificate.exportBase64())},
+            {u"alg", fromUtf8(alg)},
+            {u"utilizador", fromUtf8(login)},
+            {u"senha", fromUtf8(password)}};
+}
+
+// The fields of the Promotor's answer: six unless it refused.
+inline std::vector<std::string> answerFields(const Text& answer) {
+    std::vector<std::string> fields;
+    for (const auto& field : split(answer, u";", LetterCase::Exact)) {
+        fields.push_back(toUtf8(field));
+    }
+    return fields;
+}
+
+// A vote for the demo election, sealed for the answer's election key.
+inline std::string demoVote(const std::vector<std::string>& answer,
+                            const std::string& president = "Maria Pereira") {
+    return clientSeal(
+        clientXml({{"BOT_Presidente", {president}}, {"BOT_Referendo", {"Sim", ""}}}, answer[3]),
+        answer[4], clientCertificate());
+}
+
+// The SMV's form as the client posts it.
+inline ParamList voteForm(const std::string& token, const std::string& vote,
+                          const std::string& pin = PinHash) {
+    return {{u"pin", fromUtf8(pin)}, {u"token", fromUtf8(token)}, {u"vote", fromUtf8(vote)}};
 }
 
 }  // namespace ardenax::testing

@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/BallotBox.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
-#include "crypto/toolkit/Pki.h"
 #include "server/ElectionDatabase.h"
 
 namespace ardenax::server {
@@ -75,15 +73,12 @@ TEST_F(ElectionDatabaseTest, RefusesNamesThatWouldBreakTheProtocolAndLeavesNoFil
         withCard("A,B", 1),        withCard("A##B", 1),     withCard("A;B", 1),
         withCard("A<B", 1),        withCard("A&B", 1),      withCard("", 1),
         withCard("Presidente", 1), withCard("Câmara €", 0), withCard("日本", 1)};
-    auto noCards = ElectionDatabase::demoSetup();
-    noCards.cards.clear();
-    setups.push_back(noCards);
-    auto badVoter = ElectionDatabase::demoSetup();
-    badVoter.voters.push_back({"a=b", "x", "X"});
-    setups.push_back(badVoter);
-    auto badName = ElectionDatabase::demoSetup();
-    badName.voters.push_back({"ab", "x", "X;Y"});
-    setups.push_back(badName);
+    setups.push_back(ElectionDatabase::demoSetup());
+    setups.back().cards.clear();
+    for (const Voter& voter : {Voter{"a=b", "x", "X"}, Voter{"ab", "x", "X;Y"}}) {
+        setups.push_back(ElectionDatabase::demoSetup());
+        setups.back().voters.push_back(voter);
+    }
     for (const auto& setup : setups) {
         EXPECT_EQ(testing::failureNumber([&] { ElectionDatabase::create(file_, setup); }),
                   Failure::InvalidProcedureCall);
@@ -91,26 +86,6 @@ TEST_F(ElectionDatabaseTest, RefusesNamesThatWouldBreakTheProtocolAndLeavesNoFil
     }
     ElectionDatabase::create(file_, withCard("Câmara €", 2));
     EXPECT_EQ(ElectionDatabase(file_).election().cards.back(), (BallotCard{"Câmara €", 2}));
-}
-
-// A voter with two tokens still has one counted vote: the latest valid one.
-TEST_F(ElectionDatabaseTest, OneVoteCountsPerVoterAcrossTokensAndRestarts) {
-    ElectionDatabase::createDemo(file_);
-    {
-        ElectionDatabase database(file_);
-        const auto first = database.issueToken("eleitor1", "CERT1");
-        const auto second = database.issueToken("eleitor1", "CERT2");
-        EXPECT_NE(first, second);
-        database.storeVote({0, first, "eleitor1", "PIN", "V1", "X1", "OK", true, ""});
-        database.storeVote({0, "NOPE", "", "PIN", "V0", "", "ERROR unknown token", false, ""});
-        database.storeVote({0, second, "eleitor1", "PIN", "V2", "X2", "OK", true, ""});
-    }
-    ElectionDatabase database(file_);
-    EXPECT_EQ(database.findToken(database.issuedTokens().at(1).token)->certificate, "CERT2");
-    EXPECT_EQ(database.ballotBox().size(), 3U);
-    const auto counted = testing::countedVotes(database);
-    ASSERT_EQ(counted.size(), 1U);
-    EXPECT_EQ(counted[0].vote, "V2");
 }
 
 TEST_F(ElectionDatabaseTest, RefusesAFileThatIsNotAnElection) {

@@ -1,5 +1,4 @@
 #include <fstream>
-#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -10,12 +9,10 @@
 #include "common/BallotBox.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
-#include "crypto/toolkit/Digest.h"
-#include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
 #include "server/ReferenceServer.h"
 #include "server/Smv.h"
-#include "support/Split.h"
+#include "server/SqliteConnection.h"
 #include "transport/HttpClient.h"
 
 namespace ardenax::server {
@@ -24,8 +21,8 @@ namespace {
 using testing::clientCertificate;
 using testing::clientSeal;
 using testing::clientXml;
-
-const std::string PinHash = toolkit::base64Encode(toolkit::sha1("1234"));
+using testing::demoVote;
+using testing::tokenForm;
 
 // The reference servers on loopback, reached as the client reaches them.
 class ReferenceServerTest : public ::testing::Test {
@@ -46,40 +43,18 @@ protected:
         return toUtf8(HttpClient(settings).Post(params, fromUtf8(url)));
     }
 
-    static ParamList tokenRequest(const std::string& login, const std::string& password,
-                                  const toolkit::Certificate& certificate = *clientCertificate(),
-                                  const std::string& alg = "RSA") {
-        return {{u"certificate", fromUtf8(certificate.exportBase64())},
-                {u"alg", fromUtf8(alg)},
-                {u"utilizador", fromUtf8(login)},
-                {u"senha", fromUtf8(password)}};
-    }
-
     // The six fields of the Promotor's answer.
     std::vector<std::string> obtainToken(const std::string& login, const std::string& password) {
-        const auto answer = post(tokenRequest(login, password), server_->promotorUrl());
-        std::vector<std::string> fields;
-        for (const auto& field : split(fromUtf8(answer), u";", LetterCase::Exact)) {
-            fields.push_back(toUtf8(field));
-        }
-        EXPECT_EQ(fields.size(), 6U) << answer;
+        auto fields = testing::answerFields(
+            fromUtf8(post(tokenForm(login, password), server_->promotorUrl())));
+        EXPECT_EQ(fields.size(), 6U);
         fields.resize(6);
         return fields;
     }
 
     std::string castVote(const std::string& token, const std::string& vote,
-                         const std::string& pin = PinHash) const {
-        return post(
-            {{u"pin", fromUtf8(pin)}, {u"token", fromUtf8(token)}, {u"vote", fromUtf8(vote)}},
-            server_->smvUrl());
-    }
-
-    // A vote for the demo election, sealed for the answer's election key.
-    static std::string demoVote(const std::vector<std::string>& answer,
-                                const std::string& president = "Maria Pereira") {
-        return clientSeal(
-            clientXml({{"BOT_Presidente", {president}}, {"BOT_Referendo", {"Sim", ""}}}, answer[3]),
-            answer[4], clientCertificate());
+                         const std::string& pin = testing::PinHash) const {
+        return post(testing::voteForm(token, vote, pin), server_->smvUrl());
     }
 
     testing::TempDir dir_;
@@ -99,18 +74,18 @@ TEST_F(ReferenceServerTest, PromotorAnswersSixFieldsOrRefusesWithAReason) {
     EXPECT_EQ(server.database().issuedTokens().at(0).token, answer[2]);
 
     const auto issued = toolkit::issueServerCertificate(toolkit::createAuthority("CA"), {"x"});
-    auto garbled = tokenRequest("eleitor1", "demo1");
+    auto garbled = tokenForm("eleitor1", "demo1");
     garbled[0].crdValue = u"bm90IGEgY2VydGlmaWNhdGU=";
-    auto reordered = tokenRequest("eleitor1", "demo1");
+    auto reordered = tokenForm("eleitor1", "demo1");
     std::swap(reordered[0], reordered[1]);
-    auto oversized = tokenRequest("eleitor1", "demo1");
+    auto oversized = tokenForm("eleitor1", "demo1");
     oversized[3].crdValue = Text(300, u'x');
     for (const auto& [params, refusal] : std::vector<std::pair<ParamList, std::string>>{
-             {tokenRequest("eleitor1", "wrong"), "ERROR unknown credentials"},
+             {tokenForm("eleitor1", "wrong"), "ERROR unknown credentials"},
              {garbled, "ERROR the certificate does not parse"},
-             {tokenRequest("eleitor1", "demo1", issued, "ECC"),
+             {tokenForm("eleitor1", "demo1", issued, "ECC"),
               "ERROR the certificate is not validly self-signed"},
-             {tokenRequest("eleitor1", "demo1", *clientCertificate(), "ECC"),
+             {tokenForm("eleitor1", "demo1", *clientCertificate(), "ECC"),
               "ERROR the key algorithm of the certificate is not alg"},
              {reordered, "ERROR the form must begin with the fields certificate and alg"},
              {oversized, "ERROR a field of the form is too large"}}) {
@@ -120,19 +95,24 @@ TEST_F(ReferenceServerTest, PromotorAnswersSixFieldsOrRefusesWithAReason) {
 }
 
 // Every vote is stored with its verdict; only a valid one counts. The
-// refusals of the vote's content are openVote's; here are the form's, and
-// the vote bound to its token's certificate.
+// refusals of the vote's content are openVote's; here are the form's, the
+// vote bound to its token's certificate, and the choices to the candidates
+// (a blank is always allowed).
 TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne) {
     auto& server = start();
     const auto answer = obtainToken("eleitor1", "demo1");
     const auto vote = demoVote(answer);
-    const auto foreign = clientSeal(clientXml({{"BOT_Presidente", {"Maria Pereira"}}}, "1"),
-                                    answer[4], testing::otherClientCertificate());
+    const auto foreign =
+        clientSeal(clientXml({{"BOT_Presidente", {"Maria Pereira"}}}, "1"), answer[4],
+                   std::make_shared<const toolkit::Certificate>(
+                       toolkit::Certificate::createSelfSigned(u"CN=ArdenaCert, O=TELMARQ, C=PT")));
     EXPECT_EQ(castVote("0123456789ABCDEF0123456789ABCDEF", vote), "ERROR unknown token");
     EXPECT_EQ(castVote(answer[2], vote, "MTIzNA=="),
               "ERROR the PIN hash is not 28 characters of Base64");
     EXPECT_EQ(castVote(answer[2], foreign),
               "ERROR the vote is not signed by the certificate of its token");
+    EXPECT_EQ(castVote(answer[2], demoVote(answer, "Ana")),
+              "ERROR a choice of the vote is not a candidate of its card");
     EXPECT_EQ(castVote(answer[2], std::string(Smv::MaxVoteLength + 1, 'A')),
               "ERROR a field of the form is too large");
     EXPECT_EQ(post({{u"pin", u"x"}, {u"token", u"y"}}, server.smvUrl()),
@@ -140,23 +120,46 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne
     EXPECT_EQ(castVote(answer[2], vote), "OK");
 
     const auto box = server.database().ballotBox();
-    ASSERT_EQ(box.size(), 4U);
+    ASSERT_EQ(box.size(), 5U);
     EXPECT_EQ(box[0].verdict, "ERROR unknown token");
     EXPECT_EQ(box[1].pinHash, "MTIzNA==");
     EXPECT_EQ(box[2].vote, foreign);
-    EXPECT_EQ(box[3].login, "eleitor1");
+    EXPECT_EQ(box[4].login, "eleitor1");
     EXPECT_EQ(
-        box[3].xml,
+        box[4].xml,
         clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim", ""}}}, "1"));
     EXPECT_EQ(testing::countedVotes(server.database()).size(), 1U);
 }
 
-TEST_F(ReferenceServerTest, TokensAndTheElectionKeyOutliveTheServerThatMadeThem) {
+// A vote form posted again, or a vote on a token its voter has since
+// replaced, never counts: also for votes stored before the file kept digests.
+// Tokens and the election key outlive the server that made them.
+TEST_F(ReferenceServerTest, ReplaysAndOlderTokensNeverCountEvenInAnOlderDatabase) {
     start();
-    const auto answer = obtainToken("eleitor2", "demo2");
-    auto& restarted = start();
-    EXPECT_EQ(castVote(answer[2], demoVote(answer)), "OK");
-    EXPECT_EQ(testing::countedVotes(restarted.database()).size(), 1U);
+    const auto first = obtainToken("eleitor1", "demo1");
+    const auto firstVote = demoVote(first);
+    EXPECT_EQ(castVote(first[2], firstVote), "OK");
+    const auto other = obtainToken("eleitor2", "demo2");
+    server_.reset();
+    // The file as the first schema left it: no digests, which opening adds.
+    SqliteConnection(database_, false)
+        .execute(
+            "DROP INDEX ballot_box_vote_digest; DROP INDEX token_login;"
+            "ALTER TABLE ballot_box DROP COLUMN vote_digest; PRAGMA user_version = 1;");
+    auto& server = start();
+    EXPECT_EQ(castVote(other[2], demoVote(other)), "OK");
+    const auto second = obtainToken("eleitor1", "demo1");
+    const auto secondVote = demoVote(second, "Rita Fonseca");
+    EXPECT_EQ(castVote(second[2], secondVote), "OK");
+    EXPECT_EQ(castVote(first[2], firstVote), "ERROR the vote was received before");
+    EXPECT_EQ(castVote(second[2], secondVote), "ERROR the vote was received before");
+    EXPECT_EQ(castVote(first[2], demoVote(first, "João Carvalho")),
+              "ERROR the token is not the voter's latest");
+    const auto counted = testing::countedVotes(server.database());
+    ASSERT_EQ(counted.size(), 2U);
+    EXPECT_EQ(counted[0].login, "eleitor2");
+    EXPECT_NE(counted[1].xml.find("Rita Fonseca"), std::string::npos);
+    EXPECT_EQ(server.database().ballotBox().size(), 6U);
 }
 
 TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
@@ -181,18 +184,13 @@ TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
         voter.join();
     }
     EXPECT_EQ(verdicts, std::vector<std::string>(Voters, "OK"));
-    std::set<std::string> logins;
-    for (const auto& entry : testing::countedVotes(server.database())) {
-        logins.insert(entry.login);
-    }
-    EXPECT_EQ(logins.size(), std::size_t{Voters});
+    EXPECT_EQ(testing::countedVotes(server.database()).size(), std::size_t{Voters});
 }
 
 TEST_F(ReferenceServerTest, RequestsThatAreNotFormsOrTooLargeAreRefusedInTheirBody) {
     auto& server = start();
     httplib::SSLClient raw("127.0.0.1", server.port());
     raw.set_ca_cert_path(caFile_.c_str());
-    raw.enable_server_certificate_verification(true);
     for (const auto& [body, type, status, refusal] :
          std::initializer_list<std::tuple<std::string, const char*, int, const char*>>{
              {"pin=%zz&token", "application/x-www-form-urlencoded", 400,
