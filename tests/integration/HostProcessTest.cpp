@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 
 #include "ChildProcess.h"
-#include "common/BallotBox.h"
 #include "common/TempDir.h"
 #include "server/ReferenceServer.h"
 
@@ -52,7 +51,7 @@ protected:
                                 "--ca-file", caFile, "--documents-dir", home.path().string()}};
 };
 
-TEST_F(HostProcess, VotesThroughTheServersShowsBoxesAndEndsOnAnImpossibleLength) {
+TEST_F(HostProcess, GetsATokenShowsBoxesAndEndsOnAnImpossibleLength) {
     EXPECT_EQ(receive().value("accepted", false), true);
     EXPECT_EQ(call(1, "obtainToken", {"utilizador=eleitor2###"}),
               (json{{"id", 1},
@@ -65,19 +64,11 @@ TEST_F(HostProcess, VotesThroughTheServersShowsBoxesAndEndsOnAnImpossibleLength)
     send({{"id", 1}, {"messageBoxClosed", true}});
     EXPECT_EQ(receive(), (json{{"id", 1}, {"result", ""}}));
 
-    EXPECT_EQ(call(2, "obtainToken", {"utilizador=eleitor2###senha=demo2"})["result"]
-                  .get<std::string>()
-                  .size(),
-              32U);
-    EXPECT_EQ(call(3, "setPINHash", {"0000"})["result"], "Od+lUoMxjTGv5aP/Sg4yU+IEXkM=");
-    EXPECT_EQ(call(4, "setChoice", {"BOT_Presidente", "Presidente", "Rita Fonseca"})["result"],
-              "OK");
-    EXPECT_EQ(call(5, "getConfirmationText")["result"],
-              "Tem a certeza que pretende votar da seguinte forma ?\r\n"
-              "\r\nPresidente\r\n\tRita Fonseca\r\n");
-    const auto counted = testing::countedVotes(server.database());
-    ASSERT_EQ(counted.size(), 1U);
-    EXPECT_EQ(counted[0].login, "eleitor2");
+    // A whole vote through the host is StoreFaults' (two hosts at once);
+    // here the token's certificate is what the session's end must remove.
+    const json token = call(2, "obtainToken", {"utilizador=eleitor2###senha=demo2"})["result"];
+    EXPECT_EQ(token.get<std::string>().size(), 32U);
+    ASSERT_FALSE(std::filesystem::is_empty(home.path() / "stores" / "REQUEST"));
 
     // A length no browser sends ends the host, after an error reply; the
     // voter's certificate and key end with the session.
