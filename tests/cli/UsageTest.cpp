@@ -51,9 +51,6 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
          {"purge", "--older-than", "soon"},
          "ardenax store: --older-than wants whole minutes, not \"soon\" (see ardenax store "
          "--help)\n"},
-        {store,
-         {"list", "--store-dir"},
-         "ardenax store: --store-dir needs a value (see ardenax store --help)\n"},
         {openVote,
          {"vote.txt"},
          "ardenax open-vote: give the election's key with either --db FILE or --key FILE (see "
