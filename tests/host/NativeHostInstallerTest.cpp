@@ -34,17 +34,18 @@ TEST(NativeHostInstaller, EachBrowserHasItsPerUserFolder) {
         ASSERT_EQ(targets.size(), 1U);
         EXPECT_EQ(targets[0].manifest, manifest);
     }
-    for (const auto& [browser, home, profile] :
-         std::vector<std::tuple<std::string, fs::path, std::optional<fs::path>>>{
-             {"opera", "/home/v", std::nullopt},
-             {"firefox", "/home/v", fs::path("/p")},
-             {"all", "/home/v", fs::path("/p")},
-             {"all", "", std::nullopt}}) {
+    using Choice = std::tuple<std::string, fs::path, std::optional<fs::path>>;
+    for (const Choice& choice : std::vector<Choice>{{"opera", "/home/v", std::nullopt},
+                                                    {"firefox", "/home/v", fs::path("/p")},
+                                                    {"all", "/home/v", fs::path("/p")},
+                                                    {"all", "", std::nullopt}}) {
         EXPECT_NE(testing::failureNumber([&] {
-                      NativeHostInstaller::targets(browser, {home, "", "", {}}, profile, true);
+                      NativeHostInstaller::targets(std::get<0>(choice),
+                                                   {std::get<1>(choice), "", "", {}},
+                                                   std::get<2>(choice), true);
                   }),
                   0)
-            << browser;
+            << std::get<0>(choice);
     }
 }
 
