@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -66,14 +66,6 @@ TEST_F(ComClientTest, ExportsTheFourEntryPointsByOrdinal) {
 TEST_F(ComClientTest, TypeLibraryDescribesTheDispatchTable) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(::LoadTypeLibEx(ComServer::dllPath().c_str(), REGKIND_NONE, library.put()), S_OK);
-    TLIBATTR* libraryAttributes = nullptr;
-    ASSERT_EQ(library->GetLibAttr(&libraryAttributes), S_OK);
-    EXPECT_EQ(libraryAttributes->guid, LIBID_ArdenaX);
-    EXPECT_EQ(libraryAttributes->wMajorVerNum, 1);
-    EXPECT_EQ(libraryAttributes->wMinorVerNum, 1);
-    EXPECT_EQ(libraryAttributes->lcid, 0U);
-    library->ReleaseTLibAttr(libraryAttributes);
-
     ComPtr<ITypeInfo> dispatchView;
     ASSERT_EQ(library->GetTypeInfoOfGuid(IID__VotingX, dispatchView.put()), S_OK);
     // The vtable view lists the nine methods themselves, in interface order.
@@ -100,11 +92,10 @@ TEST_F(ComClientTest, TypeLibraryDescribesTheDispatchTable) {
         EXPECT_EQ(name.text(), method.name);
         EXPECT_EQ(function->memid, method.dispid) << toUtf8(method.name);
         ASSERT_EQ(static_cast<std::size_t>(function->cParams), method.argCount + 1);
+        // The types themselves are the generated header's, which the server compiles against.
         for (std::size_t p = 0; p < method.argCount; ++p) {
-            const ELEMDESC& param = function->lprgelemdescParam[p];
-            EXPECT_EQ(param.paramdesc.wParamFlags, PARAMFLAG_FIN | PARAMFLAG_FOUT);
-            EXPECT_EQ(param.tdesc.vt, VT_PTR);
-            EXPECT_EQ(param.tdesc.lptdesc->vt, VT_BSTR);
+            EXPECT_EQ(function->lprgelemdescParam[p].paramdesc.wParamFlags,
+                      PARAMFLAG_FIN | PARAMFLAG_FOUT);
         }
         const ELEMDESC& retval = function->lprgelemdescParam[method.argCount];
         EXPECT_EQ(retval.paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
@@ -112,31 +103,6 @@ TEST_F(ComClientTest, TypeLibraryDescribesTheDispatchTable) {
                   method.result == DispatchTable::ResultKind::VariantValue ? VT_VARIANT : VT_BSTR);
         interfaceView->ReleaseFuncDesc(function);
     }
-}
-
-TEST_F(ComClientTest, ScriptCallsGoThroughTheTypeInformation) {
-    auto object = server.create<IDispatch>();
-    DISPID dispid = 0;
-    wchar_t upper[] = L"GETVERSION";
-    LPOLESTR names = upper;
-    ASSERT_EQ(object->GetIDsOfNames(IID_NULL, &names, 1, 0, &dispid), S_OK);
-    EXPECT_EQ(dispid, 0x60030007);
-
-    Var version;
-    ASSERT_EQ(invoke(object.get(), L"getVersion", {}, version), S_OK);
-    EXPECT_EQ(text(version), u"2.1.0.2239");
-    Var pinHash;
-    ASSERT_EQ(invoke(object.get(), L"setPINHash", {Var(u"1234")}, pinHash), S_OK);
-    EXPECT_EQ(V_VT(&pinHash), VT_BSTR);
-    Var current;
-    ASSERT_EQ(invoke(object.get(), L"getCurrentPINHash", {}, current), S_OK);
-    EXPECT_EQ(text(current), k1234Hash);
-    Var reset;
-    ASSERT_EQ(invoke(object.get(), L"resetState", {}, reset), S_OK);
-    EXPECT_EQ(text(reset), u"OK");
-    Var afterReset;
-    ASSERT_EQ(invoke(object.get(), L"getCurrentPINHash", {}, afterReset), S_OK);
-    EXPECT_EQ(text(afterReset), u"ERROR54");
 }
 
 TEST_F(ComClientTest, TheDualInterfaceTableGivesTheSameResults) {
@@ -153,12 +119,13 @@ TEST_F(ComClientTest, TheDualInterfaceTableGivesTheSameResults) {
     EXPECT_EQ(Bstr::adopt(raw).text(), u"ERROR53");
     Var variant;
     ASSERT_EQ(object->setPINHash(&pinArg, &variant), S_OK);
-    EXPECT_EQ(V_VT(&variant), VT_BSTR);
+    EXPECT_EQ(text(variant), k1234Hash);
     EXPECT_EQ(object->getVersion(nullptr), E_POINTER);
     EXPECT_EQ(object->createPINHash(nullptr, &raw), E_POINTER);
 }
 
-TEST_F(ComClientTest, BadScriptArgumentsGetAutomationErrorsOrTheControlsText) {
+// Names are looked up through the type information, whatever their case.
+TEST_F(ComClientTest, ScriptCallsGetAutomationErrorsOrTheControlsText) {
     auto object = server.create<IDispatch>();
     Bstr byReference(u"1234");
     BSTR byReferenceSlot = byReference.get();
@@ -169,48 +136,33 @@ TEST_F(ComClientTest, BadScriptArgumentsGetAutomationErrorsOrTheControlsText) {
     Var variantReferenceArg;
     V_VT(&variantReferenceArg) = VT_VARIANT | VT_BYREF;
     V_VARIANTREF(&variantReferenceArg) = &referencedText;
-    struct Case {
-        const char* what;
-        const wchar_t* method;
-        std::function<std::vector<VARIANT>()> args;
-        HRESULT status;
-        Text result;
-    };
     // Var owns what it holds; the cases lend shallow copies to Invoke.
-    const Var pinText(u"1234");
+    const Var pin(u"1234");
     const Var nullBstr(VARTYPE{VT_BSTR});
     const Var nullArg(VARTYPE{VT_NULL});
     const Var emptyArg(VARTYPE{VT_EMPTY});
     const Var numberArg(1234);
-    const std::vector<Case> cases = {
-        {"extra argument", L"getVersion", [&] { return std::vector<VARIANT>{pinText}; },
-         DISP_E_BADPARAMCOUNT, u""},
-        {"missing argument", L"createPINHash", [] { return std::vector<VARIANT>{}; },
-         DISP_E_BADPARAMCOUNT, u""},
-        {"too few of three", L"setChoice", [&] { return std::vector<VARIANT>{pinText}; },
-         DISP_E_BADPARAMCOUNT, u""},
-        {"null", L"createPINHash", [&] { return std::vector<VARIANT>{nullArg}; },
-         DISP_E_TYPEMISMATCH, u""},
-        {"empty", L"createPINHash", [&] { return std::vector<VARIANT>{emptyArg}; }, S_OK,
-         u"ERROR53"},
-        {"null BSTR", L"createPINHash", [&] { return std::vector<VARIANT>{nullBstr}; }, S_OK,
-         u"ERROR53"},
-        {"number", L"createPINHash", [&] { return std::vector<VARIANT>{numberArg}; }, S_OK,
-         Text(k1234Hash)},
-        {"by value", L"createPINHash", [&] { return std::vector<VARIANT>{pinText}; }, S_OK,
-         Text(k1234Hash)},
-        {"by reference", L"createPINHash", [&] { return std::vector<VARIANT>{byReferenceArg}; },
-         S_OK, Text(k1234Hash)},
-        {"variant by reference", L"createPINHash",
-         [&] { return std::vector<VARIANT>{variantReferenceArg}; }, S_OK, Text(k1234Hash)},
-        {"unknown name", L"castVote", [] { return std::vector<VARIANT>{}; }, DISP_E_UNKNOWNNAME,
-         u""},
+    const Text hash(k1234Hash);
+    const std::vector<std::tuple<const wchar_t*, std::vector<VARIANT>, HRESULT, Text>> cases = {
+        {L"GETVERSION", {}, S_OK, u"2.1.0.2239"},
+        {L"setPINHash", {pin}, S_OK, hash},
+        {L"getVersion", {pin}, DISP_E_BADPARAMCOUNT, u""},
+        {L"createPINHash", {}, DISP_E_BADPARAMCOUNT, u""},
+        {L"setChoice", {pin}, DISP_E_BADPARAMCOUNT, u""},
+        {L"createPINHash", {nullArg}, DISP_E_TYPEMISMATCH, u""},
+        {L"createPINHash", {emptyArg}, S_OK, u"ERROR53"},
+        {L"createPINHash", {nullBstr}, S_OK, u"ERROR53"},
+        {L"createPINHash", {numberArg}, S_OK, hash},
+        {L"createPINHash", {byReferenceArg}, S_OK, hash},
+        {L"createPINHash", {variantReferenceArg}, S_OK, hash},
+        {L"castVote", {}, DISP_E_UNKNOWNNAME, u""},
     };
-    for (const auto& c : cases) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [method, args, status, expected] = cases[i];
         Var result;
-        EXPECT_EQ(invoke(object.get(), c.method, c.args(), result), c.status) << c.what;
-        if (c.status == S_OK) {
-            EXPECT_EQ(text(result), c.result) << c.what;
+        EXPECT_EQ(invoke(object.get(), method, args, result), status) << "case " << i;
+        if (status == S_OK) {
+            EXPECT_EQ(text(result), expected) << "case " << i;
         }
     }
     Var result;
@@ -242,45 +194,19 @@ TEST_F(ComClientTest, CanUnloadOnlyWhenNoObjectAndNoLockIsLeft) {
     EXPECT_EQ(server.canUnloadNow(), S_OK);
 }
 
-TEST_F(ComClientTest, ObjectSafetyFollowsItsTruthTable) {
+// The truth table is VotingX's own (tests/control); here, that COM reaches it.
+TEST_F(ComClientTest, ObjectSafetyAnswersThroughCom) {
     auto object = server.create<IUnknown>();
     ComPtr<com::SafetyInterface> safety;
     ASSERT_EQ(object->QueryInterface(IID_IObjectSafety, safety.putVoid()), S_OK);
-    constexpr DWORD Untouched = 0xABCD;
-    struct Get {
-        const IID* riid;
-        DWORD enabled;
-    };
-    const std::vector<Get> gets = {{nullptr, Untouched},          {&IID_IDispatch, 1},
-                                   {&IID_IPersistStorage, 2},     {&IID_IPersistStream, 2},
-                                   {&IID_IPersistPropertyBag, 2}, {&IID_IUnknown, Untouched}};
-    for (const auto& get : gets) {
-        DWORD supported = 0;
-        DWORD enabled = Untouched;
-        EXPECT_EQ(safety->GetInterfaceSafetyOptions(get.riid, &supported, &enabled), S_OK);
-        EXPECT_EQ(supported, 3U);
-        EXPECT_EQ(enabled, get.enabled);
-    }
-    struct Set {
-        const IID* riid;
-        DWORD mask;
-        DWORD enabled;
-        HRESULT status;
-    };
-    const std::vector<Set> sets = {{nullptr, 3, 3, S_OK},
-                                   {&IID_IDispatch, 1, 1, S_OK},
-                                   {&IID_IDispatch, 3, 1, S_OK},
-                                   {&IID_IDispatch, 3, 3, E_FAIL},
-                                   {&IID_IDispatch, 2, 2, E_FAIL},
-                                   {&IID_IDispatch, 1, 0, E_FAIL},
-                                   {&IID_IPersistStream, 2, 2, S_OK},
-                                   {&IID_IPersistStream, 1, 1, E_FAIL},
-                                   {&IID_IUnknown, 3, 3, S_OK}};
-    for (const auto& set : sets) {
-        EXPECT_EQ(safety->SetInterfaceSafetyOptions(set.riid, set.mask, set.enabled), set.status)
-            << set.mask << "/" << set.enabled;
-    }
+    DWORD supported = 0;
     DWORD enabled = 0;
+    EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IPersistPropertyBag, &supported, &enabled),
+              S_OK);
+    EXPECT_EQ(supported, 3U);
+    EXPECT_EQ(enabled, 2U);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 3, 1), S_OK);
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 3, 3), E_FAIL);
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IDispatch, nullptr, &enabled), E_POINTER);
 }
 
