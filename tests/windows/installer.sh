@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer in a Wine prefix of its own, as a voter without
 # administrator rights: /S installs the files, the per-user COM registration
-# and the browsers' native-messaging keys; the silent uninstaller then
+# and, through ardenax-host.exe --install, a manifest and a native-messaging
+# key for Chrome, Edge, Chromium and Firefox; the silent uninstaller then
 # leaves the user's registry and files as they were before.
 # Usage: installer.sh SETUP_EXE PREFIX
 set -euo pipefail
@@ -38,14 +39,20 @@ done
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 query 'HKCU\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}\InprocServer32' /ve |
     grep -q 'ArdenaX\\ArdenaX.dll' || fail "the class is not registered for the user"
-query 'HKCU\Software\Classes\ArdenaX.VotingX\CLSID' /ve | grep -q '{3D1D35D9' ||
-    fail "the ProgID is not registered for the user"
 if query 'HKLM\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}' >/dev/null; then
     fail "a per-user installation registered the class per machine"
 fi
+# ardenax-host.exe --install: each browser's key names a manifest of its kind
+# for the host; the uninstaller's --uninstall is in the comparison below.
 for key in 'Google\Chrome' 'Microsoft\Edge' 'Chromium' 'Mozilla'; do
-    query "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve | grep -q '\.json' ||
-        fail "$key has no native-messaging key"
+    manifest=$(query "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve |
+        sed -n 's/^ *(Default) *REG_SZ *//p') || fail "no key below $key"
+    file=$(winepath -u "$manifest")
+    [ -f "$file" ] || fail "$key names $manifest, which does not exist"
+    grep -q '"path": ".*\\\\ardenax-host.exe"' "$file" || fail "$file does not name the host"
+    kind='"allowed_origins"'
+    [ "$key" != Mozilla ] || kind='"allowed_extensions"'
+    grep -q "$kind" "$file" || fail "$file lacks $kind"
 done
 query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX' /v DisplayVersion |
     grep -q '2.1.0.2239' || fail "no uninstall entry"
