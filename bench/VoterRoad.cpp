@@ -4,18 +4,15 @@
 #include <sstream>
 
 #include "common/RecordingMessageBox.h"
+#include "common/ServerEnvironment.h"
 #include "integration/ChildProcess.h"
 
 namespace ardenax::bench {
 
-VoterRoad::VoterRoad() : server_({.database = dir_.path() / "election.db"}) {
-    server_.writeCaFile(dir_.path() / "ca.pem");
-    environment_.messageBox = std::make_shared<testing::RecordingMessageBox>();
-    environment_.storeRoot = dir_.path() / "stores";
-    environment_.documentsDir = dir_.path();
-    environment_.http.caFile = dir_.path() / "ca.pem";
-    environment_.promotorUrl = fromUtf8(server_.promotorUrl());
-    environment_.smvUrl = fromUtf8(server_.smvUrl());
+VoterRoad::VoterRoad()
+    : server_({.database = dir_.path() / "election.db"}),
+      environment_(testing::serverEnvironment(server_, dir_.path(),
+                                              std::make_shared<testing::RecordingMessageBox>())) {
     control_ = std::make_unique<VotingX>(environment_);
 }
 

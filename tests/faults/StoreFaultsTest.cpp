@@ -10,6 +10,7 @@
 
 #include "common/BallotBox.h"
 #include "common/RecordingMessageBox.h"
+#include "common/ServerEnvironment.h"
 #include "common/TempDir.h"
 #include "control/VotingX.h"
 #include "crypto/toolkit/Certificate.h"
@@ -48,16 +49,9 @@ private:
 
 class StoreFaults : public ::testing::Test {
 protected:
-    StoreFaults() {
-        server.writeCaFile(dir.path() / "ca.pem");
-        Environment env;
-        env.messageBox = boxes;
-        env.storeRoot = stores;
-        env.http.caFile = dir.path() / "ca.pem";
-        env.promotorUrl = fromUtf8(server.promotorUrl());
-        env.smvUrl = fromUtf8(server.smvUrl());
-        control = std::make_unique<VotingX>(env);
-    }
+    StoreFaults()
+        : control(
+              std::make_unique<VotingX>(testing::serverEnvironment(server, dir.path(), boxes))) {}
 
     bool votes() {
         return control->obtainToken(Text(Credentials)).size() == 32 &&

@@ -2,6 +2,7 @@
 
 #include "common/BallotBox.h"
 #include "common/RecordingMessageBox.h"
+#include "common/ServerEnvironment.h"
 #include "common/TempDir.h"
 #include "control/DispatchTable.h"
 #include "control/VotingX.h"
@@ -24,17 +25,9 @@ constexpr TextView kConfirmation =
 // and SMV over HTTPS on loopback, with a fresh demo election and store.
 class VotingRoad : public ::testing::Test {
 protected:
-    VotingRoad() {
-        server.writeCaFile(home.path() / "ca.pem");
-        Environment env;
-        env.messageBox = boxes;
-        env.storeRoot = home.path() / "stores";
-        env.documentsDir = home.path();
-        env.http.caFile = home.path() / "ca.pem";
-        env.promotorUrl = fromUtf8(server.promotorUrl());
-        env.smvUrl = fromUtf8(server.smvUrl());
-        control = std::make_unique<VotingX>(env);
-    }
+    VotingRoad()
+        : control(
+              std::make_unique<VotingX>(testing::serverEnvironment(server, home.path(), boxes))) {}
 
     Text call(TextView method, const std::vector<Text>& args = {}) {
         return DispatchTable::invoke(*control, DispatchTable::find(method), args).toText();
