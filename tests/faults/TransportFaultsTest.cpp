@@ -122,7 +122,7 @@ TEST_F(TransportFaults, EachFaultIsAnErrorTextAndTheClientGoesOn) {
     elsewhere.writeAuthority(settings.caFile);
 
     HttpClient client(settings);
-    const long peakBefore = peakResidentKiB();
+    [[maybe_unused]] const long peakBefore = peakResidentKiB();
     const std::string loading = "(while loading ";
     const std::string posting = "(while posting the form to ";
     for (const auto& [target, expected, phase] :
