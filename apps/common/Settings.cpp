@@ -21,13 +21,18 @@ std::string variableName(const std::string& flag) {
     return name;
 }
 
+// A day: far above any wait a voter accepts, and far below what the clock's
+// arithmetic (deadlines, libcurl's milliseconds) can hold without overflowing.
+constexpr long long MaxSeconds = 86400;
+
 std::chrono::seconds parseSeconds(const std::string& flag, const std::string& text) {
     long long seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc{} || end != text.data() + text.size() || seconds <= 0) {
+    if (error != std::errc{} || end != text.data() + text.size() || seconds <= 0 ||
+        seconds > MaxSeconds) {
         throw Failure(Failure::InvalidProcedureCall,
-                      fromUtf8("--" + flag + " wants a whole number of seconds above 0, not \"" +
-                               text + "\""),
+                      fromUtf8("--" + flag + " wants a whole number of seconds from 1 to " +
+                               std::to_string(MaxSeconds) + ", not \"" + text + "\""),
                       u"ardenax");
     }
     return std::chrono::seconds(seconds);
