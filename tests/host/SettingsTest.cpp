@@ -30,7 +30,9 @@ TEST(Settings, TimeoutsAreWholeSecondsUpToADay) {
     for (const char* bad : {"0", "-1", "1.5", "x", "", "86401", "9223372036854775807"}) {
         EXPECT_NE(testing::failureNumber([&] { settings.set("timeout-s", bad); }), 0) << bad;
     }
-    EXPECT_EQ(testing::failureOf([&] { settings.set("timeout-s", "86401"); })->description(),
+    const auto overADay = testing::failureOf([&] { settings.set("timeout-s", "86401"); });
+    ASSERT_TRUE(overADay);
+    EXPECT_EQ(overADay->description(),
               u"--timeout-s wants a whole number of seconds from 1 to 86400, not \"86401\"");
     EXPECT_TRUE(settings.set("timeout-s", "86400"));
     const Settings fromVariable(Settings::Variables{{"ARDENAX_CONNECT_TIMEOUT_S", "soon"}});
