@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages named on the command line, non-interactively,
-# as root or through sudo. Callers pass only what is missing.
+# Installs those of the Debian packages named on the command line that are
+# not installed yet, non-interactively, as root or through sudo.
 set -euo pipefail
-[ $# -gt 0 ] || exit 0
+
+missing=()
+for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+set -- "${missing[@]}"
 
 echo "apt-install: installing $*"
 sudo_cmd=()

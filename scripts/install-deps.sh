@@ -13,11 +13,4 @@ packages=(
     help2man lintian
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-
-"$(dirname "$0")/apt-install.sh" "${missing[@]}"
+"$(dirname "$0")/apt-install.sh" "${packages[@]}"

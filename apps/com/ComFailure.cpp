@@ -1,5 +1,8 @@
 #include "ComFailure.h"
 
+#include <exception>
+#include <new>
+
 #include "Bstr.h"
 #include "ComPtr.h"
 
@@ -27,6 +30,18 @@ HRESULT raise(const Failure& failure, REFIID iid) {
         }
     }
     return hresultOf(failure);
+}
+
+HRESULT raiseCurrent(REFIID iid) noexcept {
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return raise(failure, iid);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& error) {
+        return raise(Failure(Failure::E_Fail, fromUtf8(error.what())), iid);
+    }
 }
 
 }  // namespace ardenax::com

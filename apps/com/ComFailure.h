@@ -17,4 +17,9 @@ HRESULT hresultOf(const Failure& failure);
 // `iid`) and returns hresultOf(failure).
 HRESULT raise(const Failure& failure, REFIID iid);
 
+// The exception being handled, raised as above: a Failure as it is, running
+// out of memory as E_OUTOFMEMORY, any other standard exception as E_FAIL with
+// its text. Call it from a catch block only.
+HRESULT raiseCurrent(REFIID iid) noexcept;
+
 }  // namespace ardenax::com

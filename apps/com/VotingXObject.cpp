@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -65,12 +64,8 @@ HRESULT VotingXObject::create(REFIID iid, void** object) {
         const HRESULT result = made->QueryInterface(iid, object);
         made->Release();
         return result;
-    } catch (const Failure& failure) {
-        return raise(failure, IID__VotingX);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const std::exception& error) {
-        return raise(Failure(Failure::E_Fail, fromUtf8(error.what())), IID__VotingX);
+    } catch (const std::exception&) {
+        return raiseCurrent(IID__VotingX);
     }
 }
 
@@ -181,12 +176,8 @@ HRESULT VotingXObject::call(int index, std::initializer_list<BSTR*> args,
         }
         const auto& method = DispatchTable::find(DispatchTable::FirstDispid + index);
         return put(DispatchTable::invoke(*control_, method, texts), result);
-    } catch (const Failure& failure) {
-        return raise(failure, IID__VotingX);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (const std::exception& error) {
-        return raise(Failure(Failure::E_Fail, fromUtf8(error.what())), IID__VotingX);
+    } catch (const std::exception&) {
+        return raiseCurrent(IID__VotingX);
     }
 }
 
