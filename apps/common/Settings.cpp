@@ -105,7 +105,7 @@ Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const 
         env.http.connectTimeout = parseSeconds("connect-timeout-s", seconds);
     }
     if (const auto seconds = value("timeout-s"); !seconds.empty()) {
-        env.http.totalTimeout = parseSeconds("timeout-s", seconds);
+        env.http.requestTimeout = parseSeconds("timeout-s", seconds);
     }
     if (const auto url = value("promotor-url"); !url.empty()) {
         env.promotorUrl = fromUtf8(url);

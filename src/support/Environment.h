@@ -14,7 +14,8 @@ struct HttpSettings {
     // An extra CA bundle to trust besides the system's, empty for none.
     std::filesystem::path caFile;
     std::chrono::seconds connectTimeout{30};
-    std::chrono::seconds totalTimeout{120};
+    // Each request of a post (the GET, then the POST) has this long of its own.
+    std::chrono::seconds requestTimeout{120};
 };
 
 // The platform services and settings the system's classes are given instead

@@ -20,7 +20,7 @@ TEST(Settings, FlagsOverrideVariables) {
     const auto env = settings.environment(nullptr);
     EXPECT_EQ(env.promotorUrl, u"https://flag/p");
     EXPECT_EQ(env.smvUrl, u"https://env/smv");
-    EXPECT_EQ(env.http.totalTimeout, std::chrono::seconds(7));
+    EXPECT_EQ(env.http.requestTimeout, std::chrono::seconds(7));
     EXPECT_EQ(env.http.connectTimeout, std::chrono::seconds(3));
     EXPECT_EQ(env.storeRoot, "/s");
 }

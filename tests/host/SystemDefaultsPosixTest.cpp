@@ -11,7 +11,7 @@ TEST(Settings, DefaultsFollowTheUserFolders) {
     EXPECT_EQ(env.storeRoot, "/home/v/.local/share/ardenax/stores");
     EXPECT_EQ(env.documentsDir, "/home/v/Documents");
     EXPECT_EQ(env.promotorUrl, u"https://vote.ardenax.example/promotor/obtaintoken");
-    EXPECT_EQ(env.http.totalTimeout, std::chrono::seconds(120));
+    EXPECT_EQ(env.http.requestTimeout, std::chrono::seconds(120));
 
     const Settings xdg(
         {{"HOME", "/home/v"}, {"XDG_DATA_HOME", "/d"}, {"XDG_DOCUMENTS_DIR", "/docs"}});

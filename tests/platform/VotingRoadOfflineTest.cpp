@@ -23,7 +23,7 @@ protected:
         env.promotorUrl = u"https://127.0.0.1:1/promotor/obtaintoken";
         env.smvUrl = u"https://127.0.0.1:1/smv/votesetter";
         env.http.connectTimeout = std::chrono::seconds(5);
-        env.http.totalTimeout = std::chrono::seconds(5);
+        env.http.requestTimeout = std::chrono::seconds(5);
         return env;
     }
     std::size_t certificatesInStore() const {

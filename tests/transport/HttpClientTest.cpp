@@ -1,4 +1,9 @@
+#include <arpa/inet.h>
+#include <array>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,11 +15,75 @@
 namespace ardenax {
 namespace {
 
+// A plain HTTP server on loopback that answers every request with `answer`,
+// byte for byte, and closes the connection: a status line of any form.
+class RawHttpServer {
+public:
+    explicit RawHttpServer(std::string answer)
+        : answer_(std::move(answer)), listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(listener_, generic, length) != 0 || ::listen(listener_, 4) != 0 ||
+            ::getsockname(listener_, generic, &length) != 0) {
+            throw std::runtime_error("raw server: no port");
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    RawHttpServer(const RawHttpServer&) = delete;
+    RawHttpServer& operator=(const RawHttpServer&) = delete;
+    ~RawHttpServer() {
+        // Wakes the accept below.
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+
+    Text url(const std::string& path) const {
+        return fromUtf8("http://127.0.0.1:" + std::to_string(port_) + path);
+    }
+
+private:
+    // Requests without a body only: reading up to the blank line takes all.
+    void serve() const {
+        for (int connection = 0; (connection = ::accept(listener_, nullptr, nullptr)) >= 0;) {
+            std::string request;
+            std::array<char, 4096> buffer{};
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const auto got = ::recv(connection, buffer.data(), buffer.size(), 0);
+                if (got <= 0) {
+                    break;
+                }
+                request.append(buffer.data(), static_cast<std::size_t>(got));
+            }
+            ::send(connection, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            ::close(connection);
+        }
+    }
+
+    std::string answer_;
+    int listener_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
 class HttpClientTest : public ::testing::Test {
 protected:
     HttpClientTest() {
         server_.writeAuthority(dir_.path() / "ca.pem");
         settings_.caFile = dir_.path() / "ca.pem";
+        plain_.routes().Post("/echo",
+                             [](const httplib::Request& request, httplib::Response& response) {
+                                 response.set_content(request.body, "text/plain");
+                             });
+        plain_.routes().Post("/to-plain",
+                             [this](const httplib::Request&, httplib::Response& response) {
+                                 response.set_redirect(plain_.plainUrl("/echo"), 307);
+                             });
+        plain_.start();
         addRoutes(server_.routes());
         server_.start();
     }
@@ -44,6 +113,12 @@ protected:
                                 "session=s" + std::to_string(++cookies_) + "; Path=/");
         });
         routes.Get("/landing", answer("landed", "text/plain"));
+        // A form page larger than any answer the client takes.
+        routes.Get("/large-page",
+                   answer(std::string(std::size_t{2} * 1024 * 1024, 'x'), "text/html"));
+        routes.Get("/get-to-plain", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(plain_.plainUrl("/echo"), 302);
+        });
         routes.Get(".*", answer("<html><body>the form page</body></html>", "text/html"));
 
         routes.Post("/echo", [](const httplib::Request& request, httplib::Response& response) {
@@ -60,6 +135,10 @@ protected:
                                  "text/html");
         });
         routes.Post("/missing-get", answer("accepted", "text/plain"));
+        routes.Post("/large-page", answer("accepted", "text/plain"));
+        routes.Post("/to-plain", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect(plain_.plainUrl("/echo"), 307);
+        });
         routes.Post("/cookie", [](const httplib::Request& request, httplib::Response& response) {
             response.set_content(request.get_header_value("Cookie"), "text/plain");
         });
@@ -78,6 +157,7 @@ protected:
     HttpSettings settings_;
     int cookies_ = 0;
     testing::LoopbackServer server_;
+    testing::LoopbackServer plain_{std::vector<std::string>{}};
 };
 
 TEST_F(HttpClientTest, LoadsThePageThenPostsTheFieldsInListOrderAsUtf8) {
@@ -110,6 +190,7 @@ TEST_F(HttpClientTest, TakesTheAnswerOutOfTheBodyInItsDeclaredCharset) {
 }
 
 // An error status is a failure, unless the server's own answer says so itself.
+// The GET's answer is never used: neither its status nor its size matter.
 TEST_F(HttpClientTest, AnErrorStatusOnThePostIsAFailureButNotOnTheGet) {
     HttpClient client(settings_);
     EXPECT_EQ(client.Post({}, url("/status/500")), u"ERROR_500_Internal Server Error");
@@ -123,6 +204,15 @@ TEST_F(HttpClientTest, AnErrorStatusOnThePostIsAFailureButNotOnTheGet) {
     EXPECT_EQ(client.Post({{u"page", u"Error: try later"}}, url("/status/503")),
               u"ERROR_503_Service Unavailable");
     EXPECT_EQ(client.Post({{u"x", u"1"}}, url("/missing-get")), u"accepted");
+    EXPECT_EQ(client.Post({{u"x", u"1"}}, url("/large-page")), u"accepted");
+}
+
+// A status line may leave its reason phrase empty (HTTP/2 has none at all).
+TEST_F(HttpClientTest, AnErrorWithoutAReasonPhraseIsNamedByTheStandardOne) {
+    const RawHttpServer busy(
+        "HTTP/1.1 503 \r\nContent-Type: text/plain\r\nContent-Length: 5\r\n"
+        "Connection: close\r\n\r\nbusy!");
+    EXPECT_EQ(HttpClient(settings_).Post({}, busy.url("/smv")), u"ERROR_503_Service Unavailable");
 }
 
 TEST_F(HttpClientTest, FollowsRedirectsAsABrowserDoesButOnlyOverHttpAndHttps) {
@@ -136,6 +226,17 @@ TEST_F(HttpClientTest, FollowsRedirectsAsABrowserDoesButOnlyOverHttpAndHttps) {
     EXPECT_EQ(client.Post({}, u"file:///etc/passwd").substr(0, 8), u"ERROR_1_");
     EXPECT_EQ(client.Post({}, url("/to-file")).substr(0, 8), u"ERROR_1_");
     EXPECT_EQ(client.Post({}, url("/echo") + Text(1, u'\0') + u"x").substr(0, 8), u"ERROR_3_");
+}
+
+// The credentials and the certificate never travel in clear text once a post
+// started on HTTPS, whichever of its requests is redirected. Development on
+// plain HTTP (loopback) still follows its own redirects.
+TEST_F(HttpClientTest, APostThatStartedOnHttpsNeverLeavesIt) {
+    HttpClient client(settings_);
+    EXPECT_EQ(client.Post({{u"senha", u"s"}}, url("/to-plain")).substr(0, 8), u"ERROR_1_");
+    EXPECT_EQ(client.Post({{u"senha", u"s"}}, url("/get-to-plain")).substr(0, 8), u"ERROR_1_");
+    EXPECT_TRUE(plain_.received().empty());
+    EXPECT_EQ(client.Post({{u"x", u"1"}}, fromUtf8(plain_.plainUrl("/to-plain"))), u"x=1");
 }
 
 TEST_F(HttpClientTest, KeepsTheCookiesOfItsOwnPostsInMemory) {

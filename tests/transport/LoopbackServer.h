@@ -73,6 +73,10 @@ public:
     Text url(const std::string& path) const {
         return fromUtf8("https://127.0.0.1:" + std::to_string(port_) + path);
     }
+    // The http address of `path`, for a server that speaks plain HTTP.
+    std::string plainUrl(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
     // Adds the authority's certificate to a CA file for a client to trust.
     void writeAuthority(const std::filesystem::path& file) const {

@@ -1,5 +1,7 @@
 #include "transport/http/Exchange.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <exception>
 #include <limits>
@@ -10,6 +12,7 @@
 
 #include "support/Failure.h"
 #include "support/Version.h"
+#include "transport/http/ReasonPhrase.h"
 
 namespace ardenax::http {
 namespace {
@@ -17,6 +20,9 @@ namespace {
 constexpr long MaxRedirects = 10;
 // Only what a browser would submit a form over: never file:, ftp: and the like.
 constexpr const char* Protocols = "http,https";
+// A post that started on HTTPS never leaves it: a redirect to http:// would
+// send the credentials and the certificate in clear text.
+constexpr const char* SecureProtocols = "https";
 
 Failure transferFailure(CURLcode code, std::string_view detail, std::string_view purpose,
                         const std::string& url) {
@@ -60,6 +66,20 @@ std::size_t keepBody(char* data, std::size_t size, std::size_t count, void* rece
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+// The GET's answer is not used: it is read, so that the connection stays in
+// step, and dropped, so that a large page costs no memory.
+std::size_t dropBody(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
+bool isHttps(std::string_view url) {
+    constexpr std::string_view Scheme = "https:";
+    return url.size() >= Scheme.size() &&
+           std::equal(Scheme.begin(), Scheme.end(), url.begin(), [](char expected, char given) {
+               return expected == std::tolower(static_cast<unsigned char>(given));
+           });
 }
 
 // Keeps the reason phrase of the last status line: after a redirect or an
@@ -116,7 +136,7 @@ void releaseList(curl_slist* list) {
 Exchange::Exchange(const Session& session)
     : easy_(curl_easy_init()),
       detail_(CURL_ERROR_SIZE, '\0'),
-      deadline_(std::chrono::steady_clock::now() + session.settings().totalTimeout) {
+      requestTimeout_(session.settings().requestTimeout) {
     CURL* easy = easy_.get();
     if (easy == nullptr) {
         throw Failure(CURLE_OUT_OF_MEMORY, u"The HTTP request could not be created", u"HttpClient");
@@ -141,7 +161,6 @@ Exchange::Exchange(const Session& session)
     setOption(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     setOption(easy, CURLOPT_ACCEPT_ENCODING, "");
     setOption(easy, CURLOPT_PROTOCOLS_STR, Protocols);
-    setOption(easy, CURLOPT_REDIR_PROTOCOLS_STR, Protocols);
     // libcurl's default turns a POST into a GET after 301, 302 and 303 and
     // keeps it after 307 and 308, as browsers do.
     setOption(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -162,13 +181,12 @@ Exchange::Exchange(const Session& session)
               static_cast<long>(
                   std::chrono::duration_cast<std::chrono::milliseconds>(settings.connectTimeout)
                       .count()));
-    setOption(easy, CURLOPT_WRITEFUNCTION, &keepBody);
     setOption(easy, CURLOPT_HEADERFUNCTION, &keepReason);
 }
 
 Response Exchange::get(const std::string& url) {
     setOption(easy_.get(), CURLOPT_HTTPGET, 1L);
-    return perform(url, "while loading");
+    return perform(url, "while loading", Body::Drop);
 }
 
 Response Exchange::postForm(const std::string& url, const FormFields& fields) {
@@ -184,24 +202,20 @@ Response Exchange::postForm(const std::string& url, const FormFields& fields) {
     setOption(easy, CURLOPT_COPYPOSTFIELDS, body.c_str());
     // The form was written into the page loaded from `url`.
     setOption(easy, CURLOPT_REFERER, url.c_str());
-    return perform(url, "while posting the form to");
+    return perform(url, "while posting the form to", Body::Keep);
 }
 
-Response Exchange::perform(const std::string& url, std::string_view purpose) {
+Response Exchange::perform(const std::string& url, std::string_view purpose, Body body) {
     CURL* easy = easy_.get();
     if (url.find('\0') != std::string::npos) {
         throw transferFailure(CURLE_URL_MALFORMAT, "the address holds a NUL character", purpose,
                               url.substr(0, url.find('\0')));
     }
-    // The total timeout spans every request of the exchange, not each one.
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-        throw transferFailure(CURLE_OPERATION_TIMEDOUT, "no time left", purpose, url);
-    }
     Reception reception;
     Response& response = reception.response;
-    setOption(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+    setOption(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(requestTimeout_.count()));
+    setOption(easy, CURLOPT_REDIR_PROTOCOLS_STR, isHttps(url) ? SecureProtocols : Protocols);
+    setOption(easy, CURLOPT_WRITEFUNCTION, body == Body::Keep ? &keepBody : &dropBody);
     setOption(easy, CURLOPT_URL, url.c_str());
     setOption(easy, CURLOPT_WRITEDATA, &reception);
     setOption(easy, CURLOPT_HEADERDATA, &reception);
@@ -220,6 +234,9 @@ Response Exchange::perform(const std::string& url, std::string_view purpose) {
     if (curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK &&
         contentType != nullptr) {
         response.contentType = contentType;
+    }
+    if (response.reason.empty()) {
+        response.reason = standardReason(response.status);
     }
     return std::move(response);
 }

@@ -22,13 +22,14 @@ void releaseList(curl_slist* list);
 // session, so the second request reuses the connection of the first. Every
 // failure to get an answer (no route, refused, TLS, timeout, too many
 // redirects, an answer over the cap) is thrown as a Failure numbered with
-// libcurl's code; an answer with any HTTP status is returned. The settings'
-// total timeout bounds the whole exchange, from its creation.
+// libcurl's code; an answer with any HTTP status is returned. Each request
+// has the settings' request timeout of its own, as each wait of a browser had.
 class Exchange {
 public:
-    // The largest answer body taken, counted after decompression: far above
-    // any page or answer of the voting road, and small enough that a hostile
-    // or broken server cannot fill the voter's memory.
+    // The largest answer body taken to the POST, counted after decompression:
+    // far above any answer of the voting road, and small enough that a hostile
+    // or broken server cannot fill the voter's memory. The GET's answer is
+    // never used, so it is read and dropped, whatever its size.
     static constexpr std::size_t MaxAnswerBytes = std::size_t{1024} * 1024;
 
     explicit Exchange(const Session& session);
@@ -41,13 +42,15 @@ public:
     Response postForm(const std::string& url, const FormFields& fields);
 
 private:
-    Response perform(const std::string& url, std::string_view purpose);
+    enum class Body { Keep, Drop };
+
+    Response perform(const std::string& url, std::string_view purpose, Body body);
 
     CHandle<releaseEasy> easy_;
     CHandle<releaseList> headers_;
     // libcurl's own account of a failure, filled by the transfer.
     std::string detail_;
-    std::chrono::steady_clock::time_point deadline_;
+    std::chrono::milliseconds requestTimeout_;
 };
 
 }  // namespace ardenax::http
