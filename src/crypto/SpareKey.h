@@ -21,11 +21,13 @@ public:
     // Starts the first key at once.
     explicit SpareKey(Generator generate = toolkit::KeyPair::generate);
 
-    // The key under way, once it is ready (one is started if none is). A
-    // failure of its generation is raised here. No next key is started.
+    // The key under way, once it is ready; one is started if none is, or made
+    // right here when no thread can be started. A failure of its generation
+    // is raised here, and the next take starts afresh. No next key is started.
     toolkit::KeyPair take();
-    // Starts the next key unless one is already under way or ready.
-    void refill();
+    // Starts the next key unless one is already under way or ready. Never
+    // raises: a key that cannot be started now is made by the next take.
+    void refill() noexcept;
 
 private:
     // A generation and its result. The thread goes last: it is stopped and

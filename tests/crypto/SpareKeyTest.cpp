@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/AllocationLimit.h"
+#include "common/Failures.h"
 #include "crypto/SpareKey.h"
 #include "crypto/toolkit/Certificate.h"
 #include "support/Failure.h"
@@ -24,6 +26,39 @@ TEST(SpareKey, HandsOutEachKeyOnceAndNeverMakesTwoAtATime) {
     const auto second = toolkit::Certificate::createSelfSigned(u"CN=A", spare.take());
     EXPECT_EQ(started, 2);
     EXPECT_NE(first.publicKeyEncodedBase64(), second.publicKeyEncodedBase64());
+}
+
+// One failed generation costs one token request, not every later one.
+TEST(SpareKey, AFailedKeyIsRaisedOnceAndTheNextIsMadeAfresh) {
+    std::atomic<int> started{0};
+    SpareKey spare([&started](std::stop_token stop) {
+        if (++started == 1) {
+            throw Failure(Failure::OutOfMemory, u"Out of memory");
+        }
+        return toolkit::KeyPair::generate(std::move(stop));
+    });
+    EXPECT_EQ(testing::failureOf([&] { spare.take(); })->number(), Failure::OutOfMemory);
+    EXPECT_NE(spare.take().get(), nullptr);
+    EXPECT_EQ(started, 2);
+}
+
+// A key that cannot be started ahead (no memory, no thread) is made when it
+// is needed; asking for it ahead never fails.
+TEST(SpareKey, AKeyThatCannotBeStartedAheadIsMadeWhenTaken) {
+    std::atomic<int> started{0};
+    SpareKey spare([&started](std::stop_token stop) {
+        ++started;
+        return toolkit::KeyPair::generate(std::move(stop));
+    });
+    spare.take();
+    bool made = false;
+    {
+        const testing::AllocationLimit noMemory(1);
+        spare.refill();
+        made = spare.take().get() != nullptr;
+    }
+    EXPECT_TRUE(made);
+    EXPECT_EQ(started, 2);
 }
 
 TEST(SpareKey, DroppingItAbandonsTheKeyUnderWay) {
