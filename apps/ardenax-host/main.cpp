@@ -15,6 +15,7 @@
 #include "OriginPolicy.h"
 #include "common/Arguments.h"
 #include "common/Settings.h"
+#include "support/Version.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ std::optional<int> parse(const std::vector<std::string>& args, Command& command,
                 return 0;
             }
             if (arg == "--version") {
-                std::cout << ardenax::toUtf8(ardenax::VotingX::Version) << '\n';
+                std::cout << ardenax::ProductVersionUtf8 << '\n';
                 return 0;
             }
             if (arg == "--install" || arg == "--uninstall") {

@@ -10,6 +10,7 @@
 #include "server/OpenVote.h"
 #include "server/ReferenceServer.h"
 #include "support/Failure.h"
+#include "support/Version.h"
 
 namespace ardenax::app {
 namespace {
@@ -220,8 +221,8 @@ int runDemoCommand(const std::vector<std::string>& args, Terminal& terminal, std
         return Arguments::refuse(err, "ardenax demo", error);
     }
     const WorkFolder folder(keep);
-    terminal.out() << terminal.bold("ArdenaX " + toUtf8(VotingX::Version) + " demo") << " in "
-                   << folder.path().string() << '\n';
+    terminal.out() << terminal.bold("ArdenaX " + std::string(ProductVersionUtf8) + " demo")
+                   << " in " << folder.path().string() << '\n';
     return Demo(terminal, folder.path()).run();
 }
 

@@ -12,6 +12,7 @@
 #include "common/Settings.h"
 #include "control/VotingX.h"
 #include "support/Failure.h"
+#include "support/Version.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (args[0] == "--version") {
-            std::cout << toUtf8(VotingX::Version) << '\n';
+            std::cout << ProductVersionUtf8 << '\n';
             return 0;
         }
         if (args[0] == "demo") {

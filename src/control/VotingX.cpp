@@ -30,6 +30,37 @@ SafetyTopic topicOf(const Guid& riid) {
 
 }  // namespace
 
+struct VotingX::Slot {
+    std::unique_ptr<VotingPlatform> platform;
+    int callsUnderWay = 0;
+    // A reset replaced this platform while a call was under way on it.
+    bool replaced = false;
+};
+
+// Counts a call as under way on its slot for as long as it lives. The last
+// call to end on a replaced platform removes its certificate, which the
+// reset could not: the call may have made it after the reset.
+class VotingX::CallUnderWay {
+public:
+    explicit CallUnderWay(Slot& slot) : slot_(slot) { ++slot_.callsUnderWay; }
+    CallUnderWay(const CallUnderWay&) = delete;
+    CallUnderWay& operator=(const CallUnderWay&) = delete;
+    ~CallUnderWay() {
+        if (--slot_.callsUnderWay > 0 || !slot_.replaced) {
+            return;
+        }
+        try {
+            slot_.platform->removeCertificate();
+        } catch (const std::exception&) {
+            // Nobody is left to tell; the store's purge clears what stays.
+            return;
+        }
+    }
+
+private:
+    Slot& slot_;
+};
+
 VotingX::VotingX(Environment environment, PlatformFactory makePlatform)
     : environment_(std::move(environment)), makePlatform_(std::move(makePlatform)) {
     if (!environment_.messageBox) {
@@ -48,50 +79,63 @@ void VotingX::report(TextView prompt, const Failure& failure) const {
                                   failure.description());
 }
 
-template <class Call>
-auto VotingX::forward(TextView prompt, TextView errorResult, Call call) -> decltype(call()) {
+template <class Result, class Call>
+Result VotingX::forward(TextView prompt, TextView errorResult, Access access, Call call) {
+    // Held until the call returns, whatever a reset does meanwhile.
+    const std::shared_ptr<Slot> slot = slot_;
+    if (access == Access::Changes && slot->callsUnderWay > 0) {
+        return Result(Text(errorResult));
+    }
+    const CallUnderWay underWay(*slot);
     try {
-        return call();
+        return call(*slot->platform);
     } catch (const std::exception& error) {
         report(prompt, Failure::from(error));
     }
-    return Text(errorResult);
+    return Result(Text(errorResult));
 }
 
 Text VotingX::obtainToken(const Text& credentials) {
-    return forward(u"Erro ao obter token [plataforma]: ", u"ERROR_obtainToken",
-                   [&] { return platform_->obtainToken(credentials); });
+    return forward<Text>(
+        u"Erro ao obter token [plataforma]: ", u"ERROR_obtainToken", Access::Changes,
+        [&](VotingPlatform& platform) { return platform.obtainToken(credentials); });
 }
 
 Text VotingX::getCurrentToken() {
-    return forward(u"Erro ao obter o token atual [plataforma]: ", u"ERROR_getCurrentToken",
-                   [&] { return platform_->getCurrentToken(); });
+    return forward<Text>(u"Erro ao obter o token atual [plataforma]: ", u"ERROR_getCurrentToken",
+                         Access::Reads,
+                         [](VotingPlatform& platform) { return platform.getCurrentToken(); });
 }
 
 Text VotingX::setChoice(const Text& cardId, const Text& cardDesc, const Text& Choices) {
-    return forward(u"Erro ao definir a escolha[plataforma]: ", u"ERROR_setChoice",
-                   [&] { return platform_->setChoice(cardId, cardDesc, Choices); });
+    return forward<Text>(
+        u"Erro ao definir a escolha[plataforma]: ", u"ERROR_setChoice", Access::Changes,
+        [&](VotingPlatform& platform) { return platform.setChoice(cardId, cardDesc, Choices); });
 }
 
 Text VotingX::getConfirmationText() {
-    return forward(u"Erro ao obter texto da confirmação[plataforma]: ",
-                   u"ERROR_getConfirmationText",
-                   [&] { return platform_->getConfirmationText().toText(); });
+    return forward<Text>(
+        u"Erro ao obter texto da confirmação[plataforma]: ", u"ERROR_getConfirmationText",
+        Access::Changes,
+        [](VotingPlatform& platform) { return platform.getConfirmationText().toText(); });
 }
 
 Text VotingX::createPINHash(const Text& pin) {
-    return forward(u"Erro ao criar o hash do pin [plataforma]: ", u"ERROR_createPINHash",
-                   [&] { return platform_->createPINHash(pin); });
+    return forward<Text>(u"Erro ao criar o hash do pin [plataforma]: ", u"ERROR_createPINHash",
+                         Access::Reads,
+                         [&](VotingPlatform& platform) { return platform.createPINHash(pin); });
 }
 
 Variant VotingX::setPINHash(const Text& pin) {
-    return forward(u"Erro ao definir o hash do pin [plataforma]: ", u"ERROR_setPINHash",
-                   [&] { return Variant(platform_->setPINHash(pin)); });
+    return forward<Variant>(
+        u"Erro ao definir o hash do pin [plataforma]: ", u"ERROR_setPINHash", Access::Changes,
+        [&](VotingPlatform& platform) { return Variant(platform.setPINHash(pin)); });
 }
 
 Text VotingX::getCurrentPINHash() {
-    return forward(u"Erro ao obter o hash do pin [plataforma]: ", u"ERROR_getCurrentPINHash",
-                   [&] { return platform_->getCurrentPINHash(); });
+    return forward<Text>(u"Erro ao obter o hash do pin [plataforma]: ", u"ERROR_getCurrentPINHash",
+                         Access::Reads,
+                         [](VotingPlatform& platform) { return platform.getCurrentPINHash(); });
 }
 
 Text VotingX::getVersion() const {
@@ -99,11 +143,17 @@ Text VotingX::getVersion() const {
 }
 
 Text VotingX::resetState() {
-    if (platform_) {
-        platform_->removeCertificate();
+    if (slot_) {
+        slot_->platform->removeCertificate();
     }
-    platform_ = makePlatform_(environment_);
-    VotingPlatform& fresh = *platform_;
+    auto next = std::make_shared<Slot>();
+    next->platform = makePlatform_(environment_);
+    if (slot_) {
+        slot_->replaced = slot_->callsUnderWay > 0;
+    }
+    // The replaced platform goes now, or with the last call under way on it.
+    slot_ = next;
+    VotingPlatform& fresh = *next->platform;
     fresh.ParamSeparator(u"###");
     fresh.AttribSeparator(u"=");
     fresh.PromotorResSeparator(u";");

@@ -9,7 +9,6 @@
 #include "support/Failure.h"
 #include "support/Text.h"
 #include "support/Variant.h"
-#include "support/Version.h"
 
 namespace ardenax {
 
@@ -17,9 +16,21 @@ namespace ardenax {
 // forward to the voting platform and turn any failure it does not handle into
 // a message box and a fixed "ERROR_" + method name result; the page never sees
 // an exception from them.
+//
+// A call may arrive while another is under way (from a message box, or a
+// wait that lets the page's script run). Each call holds the platform it
+// started on until it returns. On a platform with a call under way, the
+// methods that only read (getCurrentToken, createPINHash, getCurrentPINHash,
+// getVersion) answer as ever; those that change the voter's pass
+// (obtainToken, setChoice, getConfirmationText, setPINHash) return their
+// error result at once, without a box. resetState always runs: the control
+// goes on with a fresh platform, while the replaced one lives until its call
+// returns and then loses the certificate it made.
 class VotingX final : public ObjectSafety {
 public:
-    static constexpr TextView Version = ProductVersion;
+    // The control's own version text, which pages compare against. It stays
+    // as it is when the product's version (ProductVersion) moves.
+    static constexpr TextView Version = u"2.1.0.2239";
 
     using PlatformFactory = std::function<std::unique_ptr<VotingPlatform>(const Environment&)>;
 
@@ -46,14 +57,19 @@ public:
     static std::unique_ptr<VotingPlatform> makeXMLP7VotingPlat(const Environment& environment);
 
 private:
-    template <class Call>
-    auto forward(TextView prompt, TextView errorResult, Call call) -> decltype(call());
+    struct Slot;
+    class CallUnderWay;
+    enum class Access { Reads, Changes };
+
+    template <class Result, class Call>
+    Result forward(TextView prompt, TextView errorResult, Access access, Call call);
 
     void report(TextView prompt, const Failure& failure) const;
 
     Environment environment_;
     PlatformFactory makePlatform_;
-    std::unique_ptr<VotingPlatform> platform_;
+    // The current platform and the calls under way on it, shared with them.
+    std::shared_ptr<Slot> slot_;
     bool safeForScripting_ = false;
     bool safeForInitializing_ = false;
 };

@@ -20,6 +20,9 @@ public:
         std::vector<std::string> journal;
         // Raised by the next call whose name matches, once.
         std::optional<std::pair<std::string, Failure>> failNext;
+        // Run inside the next call whose name matches, once, as a page's
+        // script runs while a call waits.
+        std::optional<std::pair<std::string, std::function<void()>>> whileIn;
         Text result = u"result";
         Variant confirmation = Variant(Text(u"confirmation"));
         int created = 0;
@@ -73,6 +76,11 @@ public:
 private:
     Text call(const std::string& name) {
         script_->journal.push_back(name + "@" + id_);
+        if (script_->whileIn && script_->whileIn->first == name) {
+            const auto action = std::move(script_->whileIn->second);
+            script_->whileIn.reset();
+            action();
+        }
         if (script_->failNext && script_->failNext->first == name) {
             const Failure failure = script_->failNext->second;
             script_->failNext.reset();

@@ -97,6 +97,44 @@ TEST_F(VotingXTest, ForwardingFailuresBecomeABoxAndTheMethodsErrorResult) {
     EXPECT_EQ(script->created, 1);
 }
 
+// While a call is under way, what only reads runs, what would change the
+// voter's pass answers its error result at once, and a reset swaps the
+// platform: the call under way ends on its own, which then loses its
+// certificate.
+TEST_F(VotingXTest, CallsMadeWhileAnotherIsUnderWayFollowOneRule) {
+    VotingX control(environment(), fakes());
+    std::vector<Text> inner;
+    script->whileIn = {"obtainToken", [&] {
+                           inner = {
+                               control.getCurrentToken(),     control.createPINHash(u"1"),
+                               control.getCurrentPINHash(),   control.getVersion(),
+                               control.obtainToken(u"a=b"),   control.setChoice(u"a", u"b", u"c"),
+                               control.getConfirmationText(), control.setPINHash(u"1").toText(),
+                               control.resetState(),          control.setChoice(u"a", u"b", u"c")};
+                       }};
+    script->journal.clear();
+    EXPECT_EQ(control.obtainToken(u"a=b"), u"result");
+    EXPECT_EQ(inner, (std::vector<Text>{u"result", u"result", u"result", u"2.1.0.2239",
+                                        u"ERROR_obtainToken", u"ERROR_setChoice",
+                                        u"ERROR_getConfirmationText", u"ERROR_setPINHash", u"OK",
+                                        u"result"}));
+    EXPECT_TRUE(boxes->texts.empty());
+    Journal expected = {"obtainToken@1", "getCurrentToken@1", "createPINHash@1",
+                        "getCurrentPINHash@1", "removeCertificate@1"};
+    const Journal configured = configuration("2");
+    expected.insert(expected.end(), configured.begin(), configured.end());
+    expected.insert(expected.end(), {"setChoice@2", "removeCertificate@1"});
+    EXPECT_EQ(script->journal, expected);
+    // The control goes on with the fresh platform, nothing under way on it.
+    EXPECT_EQ(control.setPINHash(u"1"), Variant(u"result"));
+    EXPECT_EQ(script->journal.back(), "setPINHash@2");
+}
+
+// Pages compare the control's own version text; the product's may move.
+TEST_F(VotingXTest, VersionIsTheControlsOwnText) {
+    EXPECT_EQ(VotingX(environment(), fakes()).getVersion(), u"2.1.0.2239");
+}
+
 TEST_F(VotingXTest, ConfirmationVariantBecomesText) {
     VotingX control(environment(), fakes());
     script->confirmation = Variant();

@@ -58,6 +58,23 @@ TEST_F(VotingRoadOffline, FailedTokenRequestsAreShownOrAnsweredAndLeaveNoCertifi
     EXPECT_TRUE(boxes->texts.back().starts_with(u"-2147467259\r\n"));
 }
 
+// A page's script may call the control while one of its boxes is open. A
+// reset then gives the control a fresh platform at once, and the call whose
+// box it was ends on its own platform, which outlives it.
+TEST_F(VotingRoadOffline, AResetFromAMessageBoxLeavesTheCallOfTheBoxItsPlatform) {
+    const Text malformed = u"utilizador=ana###";
+    std::vector<Text> inner;
+    boxes->whileOpen = [&] {
+        inner = {control.resetState(), control.obtainToken(malformed),
+                 control.setPINHash(u"1").toText()};
+    };
+    EXPECT_EQ(control.obtainToken(malformed), u"");
+    EXPECT_EQ(inner, (std::vector<Text>{u"OK", u"", u"NWoZK3kTsExUV00Ywo1G5jlUKKs="}));
+    EXPECT_EQ(boxes->texts.size(), 2U);
+    EXPECT_EQ(control.getCurrentPINHash(), u"NWoZK3kTsExUV00Ywo1G5jlUKKs=");
+    EXPECT_EQ(control.obtainToken(u"utilizador=ana###senha=1").substr(0, 8), u"ERROR_7_");
+}
+
 // Running out of memory is a failure like any other: each step that catches
 // failures catches it too and answers with its own result.
 TEST_F(VotingRoadOffline, OutOfMemoryIsHandledWhereOtherFailuresAre) {
