@@ -1,18 +1,19 @@
 #include "server/ElectionDatabase.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 
-#include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
 #include "crypto/toolkit/Random.h"
+#include "server/OpenVote.h"
 #include "support/Failure.h"
 
 namespace ardenax::server {
 namespace {
 
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 3;
 constexpr std::size_t MaxNameLength = 100;
 constexpr int MaxSlots = 32767;
 constexpr std::size_t TokenBytes = 16;
@@ -64,16 +65,34 @@ CREATE UNIQUE INDEX ballot_box_counting ON ballot_box (login) WHERE counts = 1;
 PRAGMA user_version = 1;
 )sql";
 
-// Version 2: what replays are recognised by. Applied to older files on opening.
-constexpr std::string_view SchemaUpgrade = R"sql(
+// Each version's changes, applied in turn to older files on opening. Version
+// 2 recognised replays by the digest of the posted text; version 3 by the
+// submission (see submissionOf), which every encoding of one vote shares.
+constexpr std::array<std::string_view, 2> SchemaUpgrades = {R"sql(
 ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;
 CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest);
 CREATE INDEX token_login ON token (login);
 PRAGMA user_version = 2;
-)sql";
+)sql",
+                                                            R"sql(
+DROP INDEX ballot_box_vote_digest;
+ALTER TABLE ballot_box DROP COLUMN vote_digest;
+ALTER TABLE ballot_box ADD COLUMN submission TEXT;
+CREATE INDEX ballot_box_submission ON ballot_box (submission);
+PRAGMA user_version = 3;
+)sql"};
 
 constexpr std::string_view Replayed = "ERROR the vote was received before";
 constexpr std::string_view Superseded = "ERROR the token is not the voter's latest";
+
+// A text, or NULL for the empty text.
+void bindOrNull(SqliteStatement& statement, int index, const std::string& text) {
+    if (text.empty()) {
+        statement.bindNull(index);
+    } else {
+        statement.bind(index, text);
+    }
+}
 
 Failure invalidSetup(const std::string& what) {
     return {Failure::InvalidProcedureCall, fromUtf8(what), u"ElectionDatabase"};
@@ -159,7 +178,9 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
     const auto identity = toolkit::createRecipientCertificate("ArdenaX election " + setup.id);
     Transaction transaction(connection);
     connection.execute(Schema);
-    connection.execute(SchemaUpgrade);
+    for (const auto upgrade : SchemaUpgrades) {
+        connection.execute(upgrade);
+    }
     connection
         .prepare("INSERT INTO election (singleton, id, potency, identity) VALUES (1, ?, ?, ?)")
         .bind(1, setup.id)
@@ -193,28 +214,25 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
     transaction.commit();
 }
 
-// The SHA-256 digest of a posted vote, in hexadecimal.
-std::string voteDigest(const std::string& vote) {
-    return toolkit::toHex(toolkit::sha256(vote));
-}
-
-// Brings a database of schema version 1 to the current one, digests included.
-void upgrade(SqliteConnection& connection) {
+// Brings a database of an earlier schema to the current one, in one
+// transaction: the stored votes' submissions included.
+void upgrade(SqliteConnection& connection, std::int64_t from) {
     Transaction transaction(connection);
-    connection.execute(SchemaUpgrade);
+    for (auto version = from; version < SchemaVersion; ++version) {
+        connection.execute(SchemaUpgrades.at(static_cast<std::size_t>(version - 1)));
+    }
     auto votes = connection.prepare("SELECT id, vote FROM ballot_box");
     while (votes.step()) {
-        connection.prepare("UPDATE ballot_box SET vote_digest = ? WHERE id = ?")
-            .bind(1, voteDigest(votes.text(1)))
-            .bind(2, votes.integer(0))
-            .run();
+        auto update = connection.prepare("UPDATE ballot_box SET submission = ? WHERE id = ?");
+        bindOrNull(update, 1, submissionOf(votes.text(1)));
+        update.bind(2, votes.integer(0)).run();
     }
     transaction.commit();
 }
 
 BallotBoxEntry readEntry(const SqliteStatement& row) {
-    return {row.integer(0), row.text(1), row.text(2),         row.text(3), row.text(4),
-            row.text(5),    row.text(6), row.integer(7) == 1, row.text(8)};
+    return {row.integer(0), row.text(1), row.text(2), row.text(3),         row.text(4),
+            row.text(5),    row.text(6), row.text(7), row.integer(8) == 1, row.text(9)};
 }
 
 }  // namespace
@@ -257,8 +275,8 @@ ElectionDatabase::ElectionDatabase(const std::filesystem::path& file) : connecti
         auto version = connection_.prepare("PRAGMA user_version");
         schema = version.step() ? version.integer(0) : 0;
     }
-    if (schema == 1) {
-        upgrade(connection_);
+    if (schema >= 1 && schema < SchemaVersion) {
+        upgrade(connection_, schema);
         schema = SchemaVersion;
     }
     auto election = connection_.prepare("SELECT id, potency, identity FROM election");
@@ -333,13 +351,12 @@ std::optional<IssuedToken> ElectionDatabase::findToken(const std::string& token)
 }
 
 BallotBoxEntry ElectionDatabase::storeVote(BallotBoxEntry entry) {
-    const std::string digest = voteDigest(entry.vote);
     const std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     // Checked in the transaction of the insert, so that two copies of one
-    // form posted at once cannot both pass.
+    // vote posted at once cannot both pass.
     if (entry.counts) {
-        if (const auto refusal = replayRefusal(entry, digest)) {
+        if (const auto refusal = replayRefusal(entry)) {
             entry.verdict = *refusal;
             entry.counts = false;
         }
@@ -350,35 +367,29 @@ BallotBoxEntry ElectionDatabase::storeVote(BallotBoxEntry entry) {
             .run();
     }
     auto insert = connection_.prepare(
-        "INSERT INTO ballot_box (token, login, pin_hash, vote, xml, verdict, counts, vote_digest) "
+        "INSERT INTO ballot_box (token, login, pin_hash, vote, submission, xml, verdict, counts) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     insert.bind(1, entry.token);
-    if (entry.login.empty()) {
-        insert.bindNull(2);
-    } else {
-        insert.bind(2, entry.login);
-    }
-    insert.bind(3, entry.pinHash)
-        .bind(4, entry.vote)
-        .bind(5, entry.xml)
-        .bind(6, entry.verdict)
-        .bind(7, std::int64_t{entry.counts ? 1 : 0})
-        .bind(8, digest)
+    bindOrNull(insert, 2, entry.login);
+    insert.bind(3, entry.pinHash).bind(4, entry.vote);
+    bindOrNull(insert, 5, entry.submission);
+    insert.bind(6, entry.xml)
+        .bind(7, entry.verdict)
+        .bind(8, std::int64_t{entry.counts ? 1 : 0})
         .run();
     entry.id = connection_.lastInsertId();
     transaction.commit();
     return entry;
 }
 
-// A captured form posted again, or a vote made with a token the voter has
-// since replaced, must not become the counting vote again.
-std::optional<std::string> ElectionDatabase::replayRefusal(const BallotBoxEntry& entry,
-                                                           const std::string& digest) {
+// A captured vote posted again, in any encoding, or a vote made with a token
+// the voter has since replaced, must not become the counting vote again.
+std::optional<std::string> ElectionDatabase::replayRefusal(const BallotBoxEntry& entry) {
     // Only an accepted copy counts: a vote first refused for its form (a bad
     // PIN hash, say) may still arrive in a sound one.
     auto seen =
-        connection_.prepare("SELECT 1 FROM ballot_box WHERE vote_digest = ? AND verdict = 'OK'");
-    seen.bind(1, digest);
+        connection_.prepare("SELECT 1 FROM ballot_box WHERE submission = ? AND verdict = 'OK'");
+    seen.bind(1, entry.submission);
     if (seen.step()) {
         return std::string(Replayed);
     }
@@ -405,8 +416,8 @@ std::vector<IssuedToken> ElectionDatabase::issuedTokens() {
 std::vector<BallotBoxEntry> ElectionDatabase::ballotBox() {
     const std::lock_guard lock(mutex_);
     auto rows = connection_.prepare(
-        "SELECT id, token, coalesce(login, ''), pin_hash, vote, xml, verdict, counts, received_at "
-        "FROM ballot_box ORDER BY id");
+        "SELECT id, token, coalesce(login, ''), pin_hash, vote, coalesce(submission, ''), xml, "
+        "verdict, counts, received_at FROM ballot_box ORDER BY id");
     std::vector<BallotBoxEntry> entries;
     while (rows.step()) {
         entries.push_back(readEntry(rows));

@@ -53,8 +53,7 @@ public:
     std::vector<BallotBoxEntry> ballotBox();
 
 private:
-    std::optional<std::string> replayRefusal(const BallotBoxEntry& entry,
-                                             const std::string& digest);
+    std::optional<std::string> replayRefusal(const BallotBoxEntry& entry);
 
     std::mutex mutex_;
     SqliteConnection connection_;

@@ -68,6 +68,9 @@ struct BallotBoxEntry {
     std::string pinHash;
     // The signed vote, as posted.
     std::string vote;
+    // What identifies the vote however it was encoded (see submissionOf);
+    // empty when it is not a validly signed message.
+    std::string submission;
     // The opened document (UTF-8), empty when it could not be opened.
     std::string xml;
     // "OK" or the refusal sent back.

@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include "crypto/toolkit/CmsOpening.h"
+#include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
 #include "support/Failure.h"
 
@@ -168,6 +169,17 @@ std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expe
 
 }  // namespace
 
+std::string submissionOf(const toolkit::SignedDataOpening& opening) {
+    return opening.check == toolkit::SignedDataCheck::Valid
+               ? toolkit::toHex(toolkit::sha256(opening.signature))
+               : std::string();
+}
+
+std::string submissionOf(std::string_view voteBase64) {
+    const auto signedDer = decodeBase64(voteBase64);
+    return signedDer ? submissionOf(toolkit::openSignedData(*signedDer)) : std::string();
+}
+
 std::string_view readVoteDocument(std::string_view content, OpenedVote& vote) {
     vote.xml = toUtf8(fromAnsi(content));
     // A choice of blanks only is a text of its own, not an empty choice: the
@@ -198,6 +210,7 @@ OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& ele
     if (opening.check != toolkit::SignedDataCheck::Valid) {
         return refuse(signatureRefusal(opening.check));
     }
+    vote.submission = submissionOf(opening);
     vote.signerSubject = toUtf8(opening.signer->subject());
     vote.signerThumbprint = opening.signer->thumbprint();
     vote.signerCertificate = opening.signer->exportBase64();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crypto/toolkit/Certificate.h"
+#include "crypto/toolkit/CmsOpening.h"
 #include "server/ElectionRecords.h"
 
 namespace ardenax::server {
@@ -35,7 +36,9 @@ struct OpenedCard {
 struct OpenedVote {
     // Empty when the vote is accepted; else the answer to send, "ERROR ...".
     std::string refusal;
-    // Known once the signature verified.
+    // Known once the signature verified: what identifies the submission
+    // (see submissionOf) and who signed it.
+    std::string submission;
     std::string signerSubject;
     std::string signerThumbprint;
     std::string signerCertificate;
@@ -49,6 +52,13 @@ struct OpenedVote {
 
     bool accepted() const { return refusal.empty(); }
 };
+
+// What identifies a signed vote however its text and its message are
+// encoded: the SHA-256 digest, in hexadecimal, of its signer's signature
+// value, which nobody but the voter's key can change. Empty for a text that
+// is not a validly signed message.
+std::string submissionOf(const toolkit::SignedDataOpening& opening);
+std::string submissionOf(std::string_view voteBase64);
 
 // Reads an opened vote document (ISO-8859-1 bytes, read as Windows-1252, the
 // client's code page) into `vote`: its xml, version, cards, random value and

@@ -68,6 +68,7 @@ std::string Smv::answer(const std::vector<FormField>& fields) {
         // The expensive part, done outside the database's lock.
         const auto opened = openVote(vote->value, *election.identity,
                                      {issued->certificate, election.cards, election.potency});
+        entry.submission = opened.submission;
         entry.xml = opened.xml;
         entry.counts = opened.accepted();
         entry.verdict = opened.accepted() ? "OK" : opened.refusal;

@@ -9,6 +9,7 @@
 #include "common/BallotBox.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
+#include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
 #include "server/ReferenceServer.h"
 #include "server/Smv.h"
@@ -131,35 +132,77 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne
     EXPECT_EQ(testing::countedVotes(server.database()).size(), 1U);
 }
 
-// A vote form posted again, or a vote on a token its voter has since
-// replaced, never counts: also for votes stored before the file kept digests.
-// Tokens and the election key outlive the server that made them.
+// Other texts of one signed vote: its Base64 with white space after and
+// inside it (a "+" the form decodes as a space), with the unused bits before
+// its padding set, and its message re-encoded with an indefinite length.
+std::vector<std::string> otherEncodings(const std::string& vote) {
+    std::string wrapped;
+    for (std::size_t at = 0; at < vote.size(); at += 64) {
+        wrapped += vote.substr(at, 64) + "\r\n";
+    }
+    std::vector<std::string> texts = {vote + "\n", vote + " ", wrapped};
+    const auto padding = vote.find('=');
+    if (padding != std::string::npos) {
+        constexpr std::string_view Alphabet =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string loose = vote;
+        loose[padding - 1] = Alphabet[Alphabet.find(vote[padding - 1]) | 1];
+        texts.push_back(loose);
+    }
+    // The DER's outer SEQUENCE: 0x30, then its length, short or 0x8n and n bytes.
+    const auto der = toolkit::base64Decode(vote);
+    const auto lengthBytes = (static_cast<unsigned char>(der[1]) & 0x80) != 0
+                                 ? static_cast<std::size_t>(der[1] & 0x7F)
+                                 : std::size_t{0};
+    texts.push_back(toolkit::base64Encode(std::string("\x30\x80", 2) + der.substr(2 + lengthBytes) +
+                                          std::string(2, '\0')));
+    return texts;
+}
+
+// A vote posted again, in any of its encodings, or a vote on a token its
+// voter has since replaced, never counts: also for votes stored by an older
+// schema, which opening brings up to date. Tokens and the election key
+// outlive the server that made them.
 TEST_F(ReferenceServerTest, ReplaysAndOlderTokensNeverCountEvenInAnOlderDatabase) {
-    start();
-    const auto first = obtainToken("eleitor1", "demo1");
-    const auto firstVote = demoVote(first);
-    EXPECT_EQ(castVote(first[2], firstVote), "OK");
-    const auto other = obtainToken("eleitor2", "demo2");
-    server_.reset();
-    // The file as the first schema left it: no digests, which opening adds.
-    SqliteConnection(database_, false)
-        .execute(
-            "DROP INDEX ballot_box_vote_digest; DROP INDEX token_login;"
-            "ALTER TABLE ballot_box DROP COLUMN vote_digest; PRAGMA user_version = 1;");
-    auto& server = start();
-    EXPECT_EQ(castVote(other[2], demoVote(other)), "OK");
-    const auto second = obtainToken("eleitor1", "demo1");
-    const auto secondVote = demoVote(second, "Rita Fonseca");
-    EXPECT_EQ(castVote(second[2], secondVote), "OK");
-    EXPECT_EQ(castVote(first[2], firstVote), "ERROR the vote was received before");
-    EXPECT_EQ(castVote(second[2], secondVote), "ERROR the vote was received before");
-    EXPECT_EQ(castVote(first[2], demoVote(first, "João Carvalho")),
-              "ERROR the token is not the voter's latest");
-    const auto counted = testing::countedVotes(server.database());
-    ASSERT_EQ(counted.size(), 2U);
-    EXPECT_EQ(counted[0].login, "eleitor2");
-    EXPECT_NE(counted[1].xml.find("Rita Fonseca"), std::string::npos);
-    EXPECT_EQ(server.database().ballotBox().size(), 6U);
+    const std::vector<std::string> olderSchemas = {
+        // Version 1: no replay check at all.
+        "DROP INDEX ballot_box_submission; DROP INDEX token_login;"
+        "ALTER TABLE ballot_box DROP COLUMN submission; PRAGMA user_version = 1;",
+        // Version 2: replays known by the digest of the posted text.
+        "DROP INDEX ballot_box_submission; ALTER TABLE ballot_box DROP COLUMN submission;"
+        "ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;"
+        "CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest); PRAGMA user_version = "
+        "2;"};
+    for (const auto& olderSchema : olderSchemas) {
+        SCOPED_TRACE(olderSchema);
+        std::filesystem::remove(database_);
+        start();
+        const auto first = obtainToken("eleitor1", "demo1");
+        const auto firstVote = demoVote(first);
+        EXPECT_EQ(castVote(first[2], firstVote), "OK");
+        const auto other = obtainToken("eleitor2", "demo2");
+        server_.reset();
+        SqliteConnection(database_, false).execute(olderSchema);
+        auto& server = start();
+        EXPECT_EQ(castVote(other[2], demoVote(other)), "OK");
+        // The voter votes again on the same token, as the control allows.
+        const auto secondVote = demoVote(first, "Rita Fonseca");
+        EXPECT_EQ(castVote(first[2], secondVote), "OK");
+        EXPECT_EQ(castVote(first[2], firstVote), "ERROR the vote was received before");
+        const auto replays = otherEncodings(firstVote);
+        for (const auto& replay : replays) {
+            EXPECT_EQ(castVote(first[2], replay), "ERROR the vote was received before") << replay;
+        }
+        EXPECT_EQ(castVote(first[2], secondVote), "ERROR the vote was received before");
+        obtainToken("eleitor1", "demo1");
+        EXPECT_EQ(castVote(first[2], demoVote(first, "João Carvalho")),
+                  "ERROR the token is not the voter's latest");
+        const auto counted = testing::countedVotes(server.database());
+        ASSERT_EQ(counted.size(), 2U);
+        EXPECT_EQ(counted[0].login, "eleitor2");
+        EXPECT_NE(counted[1].xml.find("Rita Fonseca"), std::string::npos);
+        EXPECT_EQ(server.database().ballotBox().size(), 6 + replays.size());
+    }
 }
 
 TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {

@@ -31,7 +31,7 @@ Certificate copyOf(X509* x509) {
 SignedDataOpening refused(SignedDataCheck check) {
     // A refusal is an answer, not an error: leave nothing queued for the next operation.
     ERR_clear_error();
-    return {check, {}, std::nullopt};
+    return {check, {}, std::nullopt, {}};
 }
 
 }  // namespace
@@ -51,9 +51,9 @@ SignedDataOpening openSignedData(std::string_view der) {
     }
     // Matches each signer with its certificate among those the message carries.
     CMS_set1_signers_certs(cms.get(), nullptr, 0);
+    CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, 0);
     X509* signerCertificate = nullptr;
-    CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(signers, 0), nullptr, &signerCertificate,
-                             nullptr, nullptr);
+    CMS_SignerInfo_get0_algs(signer, nullptr, &signerCertificate, nullptr, nullptr);
     if (signerCertificate == nullptr) {
         return refused(SignedDataCheck::NoSignerCertificate);
     }
@@ -62,7 +62,10 @@ SignedDataOpening openSignedData(std::string_view der) {
                    CMS_NO_SIGNER_CERT_VERIFY | CMS_BINARY) != 1) {
         return refused(SignedDataCheck::BadSignature);
     }
-    return {SignedDataCheck::Valid, bioContents(out.get()), copyOf(signerCertificate)};
+    const ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
+    return {SignedDataCheck::Valid, bioContents(out.get()), copyOf(signerCertificate),
+            Bytes(reinterpret_cast<const char*>(ASN1_STRING_get0_data(signature)),
+                  static_cast<std::size_t>(ASN1_STRING_length(signature)))};
 }
 
 EnvelopeOpening openEnvelopedData(std::string_view der, const Certificate& recipient) {

@@ -22,6 +22,9 @@ struct SignedDataOpening {
     SignedDataCheck check = SignedDataCheck::Malformed;
     Bytes content;
     std::optional<Certificate> signer;
+    // The signer's signature value: only the signer's key makes another one
+    // for the same content, however the message around it is encoded.
+    Bytes signature;
 };
 
 // Opens a CMS SignedData message (DER) that embeds its content and carries its
