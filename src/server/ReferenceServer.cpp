@@ -15,7 +15,7 @@
 
 #include "crypto/toolkit/Pki.h"
 #include "crypto/toolkit/TlsConnectionWatch.h"
-#include "server/ConnectionDeadlines.h"
+#include "server/ConnectionLimits.h"
 #include "server/FormBody.h"
 #include "server/PageData.h"
 #include "server/Promotor.h"
@@ -63,7 +63,7 @@ struct ReferenceServer::State {
           database(openDatabase(options.database)),
           promotor(database),
           smv(database),
-          deadlines(options.connectionDeadline) {}
+          limits(options.connectionDeadline, MaxConnectionBytes) {}
 
     static const std::filesystem::path& openDatabase(const std::filesystem::path& file) {
         if (file.empty()) {
@@ -106,7 +106,7 @@ struct ReferenceServer::State {
         http->new_task_queue = [] {
             return std::make_unique<httplib::ThreadPool>(Workers).release();
         };
-        toolkit::watchTlsConnections(http->ssl_context(), deadlines);
+        toolkit::watchTlsConnections(http->ssl_context(), limits);
         http->set_payload_max_length(MaxRequestLength);
         http->set_keep_alive_timeout(KeepAliveSeconds);
         http->set_tcp_nodelay(true);
@@ -168,16 +168,26 @@ struct ReferenceServer::State {
     void post(const std::string& route, const httplib::Request& request,
               httplib::Response& response, const httplib::ContentReader& reader) {
         std::string body;
-        // The body is always read, so that the connection stays in step.
-        const bool read = request.is_multipart_form_data()
-                              ? reader([](const httplib::MultipartFormData&) { return true; },
-                                       [](const char*, std::size_t) { return true; })
-                              : reader([&body](const char* data, std::size_t length) {
-                                    body.append(data, length);
-                                    return true;
-                                });
+        // The body is read, so that the connection stays in step, and counted
+        // as it arrives: the library bounds only a body whose length is given.
+        std::size_t received = 0;
+        const auto count = [&received](std::size_t length) {
+            received += length;
+            return received <= MaxRequestLength;
+        };
+        const bool read =
+            request.is_multipart_form_data()
+                ? reader([](const httplib::MultipartFormData&) { return true; },
+                         [&count](const char*, std::size_t length) { return count(length); })
+                : reader([&body, &count](const char* data, std::size_t length) {
+                      if (!count(length)) {
+                          return false;
+                      }
+                      body.append(data, length);
+                      return true;
+                  });
         if (!read) {
-            const bool tooLarge = response.status == PayloadTooLarge;
+            const bool tooLarge = response.status == PayloadTooLarge || received > MaxRequestLength;
             record("POST", route, {});
             respond(response, tooLarge ? PayloadTooLarge : BadRequest, route,
                     tooLarge ? "ERROR the request is too large" : "ERROR the request was not read");
@@ -244,7 +254,7 @@ struct ReferenceServer::State {
     Promotor promotor;
     Smv smv;
     // Declared before the server, whose connections it must outlive.
-    ConnectionDeadlines deadlines;
+    ConnectionLimits limits;
     std::string caPem;
     std::string publicKeyPin;
     std::unique_ptr<httplib::SSLServer> http;

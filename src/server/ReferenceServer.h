@@ -33,8 +33,13 @@ class ReferenceServer {
 public:
     static constexpr std::string_view PromotorPath = "/promotor/obtaintoken";
     static constexpr std::string_view SmvPath = "/smv/votesetter";
-    // Larger requests are refused with 413 before they reach the endpoints.
+    // Larger requests are refused with 413 before they reach the endpoints,
+    // whether their length is given or their body comes in chunks.
     static constexpr std::size_t MaxRequestLength = std::size_t{1024} * 1024;
+    // What one connection may send in all, its requests' lines and headers
+    // included; past it, the connection is cut. Two requests of the largest
+    // size fit: a client's post is a GET and a POST on one connection.
+    static constexpr std::size_t MaxConnectionBytes = 2 * MaxRequestLength + 256 * 1024;
 
     struct Options {
         std::string address = "127.0.0.1";

@@ -40,6 +40,23 @@ void reportOpened(const SSL* connection, int where, int /*value*/) {
     }
 }
 
+// Called with the header of each record as it arrives, among other messages.
+void reportReceived(int written, int /*version*/, int contentType, const void* data,
+                    std::size_t length, SSL* connection, void* /*argument*/) {
+    constexpr std::size_t HeaderLength = 5;
+    if (written != 0 || contentType != SSL3_RT_HEADER || length < HeaderLength) {
+        return;
+    }
+    auto* watcher =
+        static_cast<TlsConnectionWatcher*>(SSL_get_ex_data(connection, connectionIndex()));
+    if (watcher != nullptr) {
+        const auto* header = static_cast<const unsigned char*>(data);
+        // The record's length: the header's last two bytes, big-endian.
+        watcher->received(SSL_get_fd(connection),
+                          (static_cast<std::size_t>(header[3]) << 8) | header[4]);
+    }
+}
+
 }  // namespace
 
 void watchTlsConnections(ssl_ctx_st* context, TlsConnectionWatcher& watcher) {
@@ -48,6 +65,7 @@ void watchTlsConnections(ssl_ctx_st* context, TlsConnectionWatcher& watcher) {
         throw openSslFailure(u"TLS connection watch");
     }
     SSL_CTX_set_info_callback(context, reportOpened);
+    SSL_CTX_set_msg_callback(context, reportReceived);
 }
 
 }  // namespace ardenax::toolkit
