@@ -92,7 +92,8 @@ std::shared_ptr<MessageBox> HostSession::messageBox() {
     return std::make_shared<ChannelMessageBox>(*this);
 }
 
-bool HostSession::admit(const OriginPolicy& policy, const std::optional<Failure>& cannotStart) {
+bool HostSession::admit(const std::optional<OriginPolicy>& policy,
+                        const std::optional<Failure>& cannotStart) {
     std::optional<std::string> message;
     try {
         message = channel_.read();
@@ -111,13 +112,14 @@ bool HostSession::admit(const OriginPolicy& policy, const std::optional<Failure>
         return false;
     }
     const auto text = origin->get<std::string>();
-    if (!policy.allows(text)) {
+    if (policy && !policy->allows(text)) {
         refuse(Failure(Failure::E_AccessDenied,
                        fromUtf8("The origin " + text + " may not use ArdenaX"), Text(kSource)));
         return false;
     }
-    if (cannotStart) {
-        refuse(*cannotStart);
+    if (cannotStart || !policy) {
+        refuse(cannotStart.value_or(
+            Failure(Failure::E_Fail, u"No voting origins to allow", Text(kSource))));
         return false;
     }
     reply({{"origin", text}, {"accepted", true}});
@@ -217,6 +219,10 @@ void HostSession::reply(const json& message) {
         const Failure tooLarge = badRequest("The reply of " + std::to_string(text.size()) +
                                             " bytes is too large to be sent");
         text = dump(errorReply(message.value("id", json()), tooLarge));
+        // The id itself may be what is too large to echo.
+        if (text.size() > channel_.maxOutgoing()) {
+            text = dump(errorReply(nullptr, tooLarge));
+        }
     }
     channel_.write(text);
 }

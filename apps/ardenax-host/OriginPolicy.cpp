@@ -100,7 +100,13 @@ OriginPolicy OriginPolicy::votingOrigins(std::string_view replacement) {
         pattern.erase(pattern.find_last_not_of(' ') + 1);
         patterns.push_back(std::move(pattern));
     }
-    return OriginPolicy(std::move(patterns));
+    try {
+        return OriginPolicy(std::move(patterns));
+    } catch (const Failure& failure) {
+        // The page, and whoever reads the browser's log, learn where it came from.
+        throw Failure(failure.number(), u"ARDENAX_ALLOWED_ORIGINS: " + failure.description(),
+                      failure.source());
+    }
 }
 
 bool OriginPolicy::allows(std::string_view origin) const {

@@ -152,6 +152,57 @@ int installOrUninstall(const Command& command) {
     return 0;
 }
 
+// What the host needs before the session opens; a failure of any of it is
+// told to the page as the answer to its opening, and the host ends.
+struct StartingPoint {
+    std::optional<ardenax::host::OriginPolicy> origins;
+    std::optional<ardenax::Environment> environment;
+    std::optional<ardenax::Failure> cannotStart;
+};
+
+StartingPoint prepare(const Command& command, const ardenax::app::Settings& settings,
+                      ardenax::host::HostSession& session) {
+    StartingPoint start;
+    try {
+        settings.checkCaFile();
+        start.environment = settings.environment(session.messageBox());
+        if (!command.jsonLines) {
+            start.origins =
+                ardenax::host::OriginPolicy::votingOrigins(variable("ARDENAX_ALLOWED_ORIGINS"));
+        }
+    } catch (const ardenax::Failure& failure) {
+        start.cannotStart = failure;
+    }
+    return start;
+}
+
+int serve(const Command& command, const ardenax::app::Settings& settings) {
+    using namespace ardenax;
+    host::HostSystem::useBinaryStandardStreams();
+    host::JsonLinesChannel lines(std::cin, std::cout);
+    host::NativeMessagingChannel native(std::cin, std::cout);
+    host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
+    host::HostSession session(channel, command.options, std::cerr);
+    auto start = prepare(command, settings, session);
+    // A refused page gets no control at all, not even the reset that
+    // creating one runs.
+    if (!command.jsonLines && !session.admit(start.origins, start.cannotStart)) {
+        return start.cannotStart ? 1 : 3;
+    }
+    if (start.cannotStart) {
+        session.refuse(*start.cannotStart);
+        return 1;
+    }
+    std::optional<VotingX> control;
+    try {
+        control.emplace(std::move(*start.environment));
+    } catch (const Failure& failure) {
+        session.refuse(failure);
+        return 1;
+    }
+    return session.run(*control);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,30 +216,7 @@ int main(int argc, char** argv) {
         if (command.action != Command::Action::Serve) {
             return installOrUninstall(command);
         }
-        host::HostSystem::useBinaryStandardStreams();
-        host::JsonLinesChannel lines(std::cin, std::cout);
-        host::NativeMessagingChannel native(std::cin, std::cout);
-        host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
-        host::HostSession session(channel, command.options, std::cerr);
-        std::optional<Failure> cannotStart;
-        try {
-            settings.checkCaFile();
-        } catch (const Failure& failure) {
-            cannotStart = failure;
-        }
-        // A refused page gets no control at all, not even the reset that
-        // creating one runs.
-        if (!command.jsonLines &&
-            !session.admit(host::OriginPolicy::votingOrigins(variable("ARDENAX_ALLOWED_ORIGINS")),
-                           cannotStart)) {
-            return cannotStart ? 1 : 3;
-        }
-        if (cannotStart) {
-            session.refuse(*cannotStart);
-            return 1;
-        }
-        VotingX control(settings.environment(session.messageBox()));
-        return session.run(control);
+        return serve(command, settings);
     } catch (const Failure& failure) {
         std::cerr << "ardenax-host: " << toUtf8(failure.description()) << '\n';
         return 1;

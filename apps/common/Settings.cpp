@@ -25,13 +25,14 @@ std::string variableName(const std::string& flag) {
 // arithmetic (deadlines, libcurl's milliseconds) can hold without overflowing.
 constexpr long long MaxSeconds = 86400;
 
-std::chrono::seconds parseSeconds(const std::string& flag, const std::string& text) {
+// `name` says where the text came from: a flag or its variable.
+std::chrono::seconds parseSeconds(const std::string& name, const std::string& text) {
     long long seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (error != std::errc{} || end != text.data() + text.size() || seconds <= 0 ||
         seconds > MaxSeconds) {
         throw Failure(Failure::InvalidProcedureCall,
-                      fromUtf8("--" + flag + " wants a whole number of seconds from 1 to " +
+                      fromUtf8(name + " wants a whole number of seconds from 1 to " +
                                std::to_string(MaxSeconds) + ", not \"" + text + "\""),
                       u"ardenax");
     }
@@ -59,10 +60,14 @@ bool Settings::set(const std::string& name, const std::string& value) {
         return false;
     }
     if (name.ends_with("-s")) {
-        parseSeconds(name, value);
+        parseSeconds("--" + name, value);
     }
     flags_[name] = value;
     return true;
+}
+
+std::string Settings::origin(const std::string& flag) const {
+    return flags_.count(flag) != 0 ? "--" + flag : variableName(flag);
 }
 
 std::string Settings::value(const std::string& flag) const {
@@ -102,10 +107,10 @@ Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const 
         documentsDir.empty() ? defaultDocumentsDir(variables_) : utf8Path(documentsDir);
     env.http.caFile = utf8Path(value("ca-file"));
     if (const auto seconds = value("connect-timeout-s"); !seconds.empty()) {
-        env.http.connectTimeout = parseSeconds("connect-timeout-s", seconds);
+        env.http.connectTimeout = parseSeconds(origin("connect-timeout-s"), seconds);
     }
     if (const auto seconds = value("timeout-s"); !seconds.empty()) {
-        env.http.requestTimeout = parseSeconds("timeout-s", seconds);
+        env.http.requestTimeout = parseSeconds(origin("timeout-s"), seconds);
     }
     if (const auto url = value("promotor-url"); !url.empty()) {
         env.promotorUrl = fromUtf8(url);

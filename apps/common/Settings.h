@@ -37,6 +37,8 @@ public:
 private:
     // A flag's value, else its ARDENAX_* variable's, else "".
     std::string value(const std::string& flag) const;
+    // Where that value comes from: "--flag" or the variable's name.
+    std::string origin(const std::string& flag) const;
 
     Variables variables_;
     std::map<std::string, std::string> flags_;

@@ -32,7 +32,10 @@ public:
         incoming_.pop_front();
         return next;
     }
-    void write(const std::string& message) override { written.push_back(json::parse(message)); }
+    void write(const std::string& message) override {
+        EXPECT_LE(message.size(), limit_) << "a message over the limit was written";
+        written.push_back(json::parse(message));
+    }
     std::size_t maxOutgoing() const override { return limit_; }
 
     std::vector<json> written;
@@ -207,11 +210,17 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
     EXPECT_TRUE(script->journal.empty());
 }
 
+// No reply is ever over the limit: one that would be becomes an error, with
+// a null id when the id itself is what is too large.
 TEST_F(HostSessionTest, OversizedReplyBecomesAnError) {
     script->result = Text(2000, u'x');
-    const auto replies = serve({R"({"id":1,"method":"getCurrentToken"})"}, {}, 1000);
-    ASSERT_EQ(replies.size(), 1U);
+    const std::string hugeId(2000, 'i');
+    const auto replies = serve({R"({"id":1,"method":"getCurrentToken"})",
+                                R"({"id":")" + hugeId + R"(","method":"getCurrentToken"})"},
+                               {}, 1000);
+    ASSERT_EQ(replies.size(), 2U);
     expectError(replies[0], 1, Failure::E_InvalidArg);
+    expectError(replies[1], nullptr, Failure::E_InvalidArg);
 }
 
 }  // namespace

@@ -36,7 +36,11 @@ TEST(Settings, TimeoutsAreWholeSecondsUpToADay) {
               u"--timeout-s wants a whole number of seconds from 1 to 86400, not \"86401\"");
     EXPECT_TRUE(settings.set("timeout-s", "86400"));
     const Settings fromVariable(Settings::Variables{{"ARDENAX_CONNECT_TIMEOUT_S", "soon"}});
-    EXPECT_NE(testing::failureNumber([&] { fromVariable.environment(nullptr); }), 0);
+    const auto soon = testing::failureOf([&] { fromVariable.environment(nullptr); });
+    ASSERT_TRUE(soon);
+    EXPECT_EQ(soon->description(),
+              u"ARDENAX_CONNECT_TIMEOUT_S wants a whole number of seconds "
+              u"from 1 to 86400, not \"soon\"");
 }
 
 TEST(Settings, AGivenCaFileMustHoldACertificate) {

@@ -19,6 +19,16 @@ std::string framed(const std::string& message) {
            message;
 }
 
+// The next framed message of `host`, null once its output ended.
+json receiveFrom(const testing::ChildProcess& host) {
+    const auto header = host.read(4);
+    std::uint32_t length = 0;
+    for (int i = 3; header && i >= 0; --i) {
+        length = (length << 8) | static_cast<unsigned char>((*header)[i]);
+    }
+    return header ? json::parse(host.read(length).value_or("")) : json();
+}
+
 // The built ardenax-host in a browser's session, talking to the reference
 // servers with its settings from the command line.
 class HostProcess : public ::testing::Test {
@@ -29,14 +39,7 @@ protected:
         return (home.path() / "ca.pem").string();
     }
     void send(const json& message) const { host.write(framed(message.dump())); }
-    json receive() const {
-        const auto header = host.read(4);
-        std::uint32_t length = 0;
-        for (int i = 3; header && i >= 0; --i) {
-            length = (length << 8) | static_cast<unsigned char>((*header)[i]);
-        }
-        return header ? json::parse(host.read(length).value_or("")) : json();
-    }
+    json receive() const { return receiveFrom(host); }
     json call(int id, const std::string& method, const json& args = json::array()) const {
         send({{"id", id}, {"method", method}, {"args", args}});
         return receive();
@@ -76,6 +79,28 @@ TEST_F(HostProcess, GetsATokenShowsBoxesAndEndsOnAnImpossibleLength) {
     EXPECT_TRUE(receive().contains("error"));
     EXPECT_EQ(host.wait(), 1);
     EXPECT_TRUE(std::filesystem::is_empty(home.path() / "stores" / "REQUEST"));
+}
+
+// Whatever keeps the host from starting, the page is told why in one error
+// reply to its opening, and the host ends with 1.
+TEST(HostStart, EveryFailureToStartIsOneErrorReplyNamingIt) {
+    const std::string wholeSeconds = " wants a whole number of seconds from 1 to 86400, not ";
+    for (const auto& [variable, problem] : std::vector<std::pair<std::string, std::string>>{
+             {"ARDENAX_ALLOWED_ORIGINS=*", "ARDENAX_ALLOWED_ORIGINS: \"*\" is not an origin"},
+             {"ARDENAX_ALLOWED_ORIGINS=https://vote.example,",
+              "ARDENAX_ALLOWED_ORIGINS: \"\" is not an origin"},
+             {"ARDENAX_TIMEOUT_S=abc", "ARDENAX_TIMEOUT_S" + wholeSeconds + "\"abc\""},
+             {"ARDENAX_CONNECT_TIMEOUT_S=0", "ARDENAX_CONNECT_TIMEOUT_S" + wholeSeconds + "\"0\""},
+             {"ARDENAX_CA_FILE=/nonexistent/ca.pem",
+              "the CA file /nonexistent/ca.pem cannot be read"}}) {
+        testing::ChildProcess host("/usr/bin/env", {variable, ARDENAX_HOST_PROGRAM});
+        host.write(framed(R"({"origin":"https://127.0.0.1:8443"})"));
+        const json reply = receiveFrom(host);
+        EXPECT_EQ(reply.value("id", json(0)), nullptr) << reply;
+        EXPECT_TRUE(reply["error"].value("description", "").starts_with(problem)) << reply;
+        EXPECT_EQ(receiveFrom(host), nullptr) << variable;
+        EXPECT_EQ(host.wait(), 1) << variable;
+    }
 }
 
 TEST(Programs, AnswerInJsonLinesAndEndWithStatusOneOnAnyException) {
