@@ -1,9 +1,9 @@
 #include "NativeHostInstaller.h"
 
-#include <fstream>
 #include <system_error>
 
 #include "NativeHostFailure.h"
+#include "support/StagedFile.h"
 #include "support/Text.h"
 #include "web/BrowserIdentity.h"
 
@@ -42,21 +42,15 @@ void NativeHostInstaller::install(const Target& target, const fs::path& hostPath
                              error.message());
     }
     // A browser reading the manifest while it is written sees the old one or
-    // the new one, never half of it.
-    fs::path partial = target.manifest;
-    partial += ".partial";
-    {
-        std::ofstream out(partial, std::ios::trunc);
-        out << manifest(target.browser, hostPath).dump(2) << '\n';
-        if (!out.flush()) {
-            throw installFailure("cannot write " + partial.string());
-        }
-    }
-    fs::rename(partial, target.manifest, error);
-    if (error) {
-        const std::string why = error.message();
-        fs::remove(partial, error);
-        throw installFailure("cannot write " + target.manifest.string() + ": " + why);
+    // the new one, never half of it; a link planted at its name or beside it
+    // is replaced, never written through.
+    try {
+        StagedFile staged(target.manifest.parent_path(),
+                          manifest(target.browser, hostPath).dump(2) + "\n",
+                          StagedFile::Readers::Everyone);
+        staged.replace(target.manifest);
+    } catch (const Failure& failure) {
+        throw installFailure(toUtf8(failure.description()));
     }
     if (!target.registryKey.empty()) {
         registerManifest(target);

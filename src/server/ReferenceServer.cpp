@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,6 +20,7 @@
 #include "server/Promotor.h"
 #include "server/Smv.h"
 #include "support/Failure.h"
+#include "support/StagedFile.h"
 
 namespace ardenax::server {
 namespace {
@@ -309,12 +309,10 @@ const std::string& ReferenceServer::publicKeyPin() const {
 }
 
 void ReferenceServer::writeCaFile(const std::filesystem::path& file) const {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << state_->caPem;
-    if (!out.flush()) {
-        throw Failure(Failure::E_Fail, u"Cannot write " + fromUtf8(file.string()),
-                      u"ReferenceServer");
-    }
+    // Never written through a link planted at its name or beside it.
+    const auto folder =
+        file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    StagedFile(folder, state_->caPem, StagedFile::Readers::Everyone).replace(file);
 }
 
 ElectionDatabase& ReferenceServer::database() {

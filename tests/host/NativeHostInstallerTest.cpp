@@ -112,5 +112,34 @@ TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
     EXPECT_NE(testing::failureNumber([&] { NativeHostInstaller::install(blocked, "/h"); }), 0);
 }
 
+std::string contentOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Links planted at the manifest's name and at the name it used to be written
+// under first are replaced, never written through.
+TEST(NativeHostInstaller, PlantedLinksAreNeverWrittenThrough) {
+    const testing::TempDir dir;
+    const auto victim = dir.path() / "victim";
+    std::ofstream(victim) << "precious";
+    const auto target =
+        NativeHostInstaller::targets("chromium", {dir.path(), "", "", {}}, std::nullopt, true)
+            .at(0);
+    fs::create_directories(target.manifest.parent_path());
+    fs::path partial = target.manifest;
+    partial += ".partial";
+    fs::create_symlink(victim, partial);
+    fs::create_symlink(victim, target.manifest);
+    NativeHostInstaller::install(target, "/opt/ardenax/bin/ardenax-host");
+    EXPECT_EQ(contentOf(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(target.manifest));
+    EXPECT_EQ(readJson(target.manifest),
+              NativeHostInstaller::manifest(target.browser, "/opt/ardenax/bin/ardenax-host"));
+    EXPECT_EQ(fs::status(target.manifest).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+}
+
 }  // namespace
 }  // namespace ardenax::host

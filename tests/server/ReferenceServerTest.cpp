@@ -205,6 +205,20 @@ TEST_F(ReferenceServerTest, ReplaysAndOlderTokensNeverCountEvenInAnOlderDatabase
     }
 }
 
+// The CA file replaces whatever has its name, a link included, and is never
+// written through one.
+TEST_F(ReferenceServerTest, TheCaFileNeverWritesThroughALinkAtItsName) {
+    const auto victim = dir_.path() / "victim";
+    std::ofstream(victim) << "precious";
+    std::filesystem::create_symlink(victim, caFile_);
+    auto& server = start();
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+    std::ifstream written(caFile_);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), server.caPem());
+    EXPECT_FALSE(std::filesystem::is_symlink(caFile_));
+}
+
 TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
     constexpr int Voters = 20;
     auto setup = ElectionDatabase::demoSetup();

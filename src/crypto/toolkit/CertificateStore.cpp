@@ -11,6 +11,7 @@
 
 #include "crypto/toolkit/StoreFiles.h"
 #include "support/Failure.h"
+#include "support/StagedFile.h"
 
 namespace ardenax::toolkit {
 namespace {
@@ -142,7 +143,7 @@ void CertificateStore::add(const Certificate& certificate) {
         throw Failure(Failure::InvalidProcedureCall, u"The certificate has no private key",
                       Text(Source));
     }
-    const StoreFiles::Staged staged(folder_, certificate.storageForm());
+    const StagedFile staged(folder_, certificate.storageForm(), StagedFile::Readers::Owner);
     const auto files = storeFiles(folder_);
     std::uint64_t sequence = files.empty() ? 1 : files.back().first + 1;
     // Of two writers that picked the same number one gets it and the other
