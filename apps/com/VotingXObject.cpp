@@ -90,6 +90,11 @@ HRESULT VotingXObject::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
+ComPtr<_VotingX> VotingXObject::self() {
+    AddRef();
+    return ComPtr<_VotingX>(this);
+}
+
 ULONG VotingXObject::AddRef() {
     return ++references_;
 }
@@ -138,8 +143,13 @@ HRESULT VotingXObject::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags, DISPP
     }
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     DISPPARAMS& given = params == nullptr ? none : *params;
-    if (given.cArgs > 0 && given.rgvarg == nullptr) {
+    // The type information would read through these pointers unchecked.
+    if ((given.cArgs > 0 && given.rgvarg == nullptr) ||
+        (given.cNamedArgs > 0 && given.rgdispidNamedArgs == nullptr)) {
         return E_INVALIDARG;
+    }
+    if (given.cNamedArgs > given.cArgs) {
+        return DISP_E_PARAMNOTFOUND;
     }
     // VBScript passes a variable as a reference to a variant; a text in it
     // is lent as the reference to a text that the parameters declare.
@@ -165,6 +175,9 @@ HRESULT VotingXObject::call(int index, std::initializer_list<BSTR*> args,
         return E_POINTER;
     }
     ::VariantInit(result);
+    // The page may release the object from a message box or a wait of this
+    // very call; the object lives until the call has returned.
+    const ComPtr<_VotingX> keptAlive = self();
     try {
         std::vector<Text> texts;
         texts.reserve(args.size());

@@ -61,6 +61,9 @@ private:
     VotingXObject(std::unique_ptr<VotingX> control, ComPtr<ITypeInfo> typeInfo);
     ~VotingXObject() = default;
 
+    // A reference of its own to this object.
+    ComPtr<_VotingX> self();
+
     // Calls method `index` of the dispatch table with `args` and puts its
     // result in `result`; failures become the HRESULT and the thread's error info.
     HRESULT call(int index, std::initializer_list<BSTR*> args, VARIANT* result) noexcept;

@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "ComServer.h"
-// ocidl.h after the Win32 API that ComServer.h brings: IPersistPropertyBag.
+// ocidl.h and psapi.h after the Win32 API that ComServer.h brings.
 #include <ocidl.h>
+#include <psapi.h>
 
 #include "SafetyInterface.h"
 #include "control/DispatchTable.h"
@@ -173,6 +174,45 @@ TEST_F(ComClientTest, ScriptCallsGetAutomationErrorsOrTheControlsText) {
     EXPECT_EQ(object->Invoke(0x60030007, IID_IUnknown, 0, DISPATCH_METHOD, &none, &result, nullptr,
                              nullptr),
               DISP_E_UNKNOWNINTERFACE);
+    // Named arguments that are not there, or more of them than arguments.
+    std::array<VARIANT, 1> one = {pin};
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS unnamed{one.data(), nullptr, 1, 1};
+    EXPECT_EQ(object->Invoke(0x60030004, IID_NULL, 0, DISPATCH_METHOD, &unnamed, &result, nullptr,
+                             nullptr),
+              E_INVALIDARG);
+    DISPPARAMS tooMany{one.data(), &named, 1, 2};
+    EXPECT_EQ(object->Invoke(0x60030004, IID_NULL, 0, DISPATCH_METHOD, &tooMany, &result, nullptr,
+                             nullptr),
+              DISP_E_PARAMNOTFOUND);
+}
+
+// The memory the process has committed, in bytes (Wine fills in no PrivateUsage).
+std::size_t committedBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PagefileUsage;
+}
+
+// Each platform's key thread gives back what OpenSSL kept for it, so a page
+// that resets the control thousands of times does not grow.
+TEST_F(ComClientTest, ThousandsOfResetsKeepMemoryFlat) {
+    auto object = server.create<_VotingX>();
+    const auto reset = [&object] {
+        BSTR raw = nullptr;
+        EXPECT_EQ(object->resetState(&raw), S_OK);
+        ::SysFreeString(raw);
+    };
+    for (int i = 0; i < 300; ++i) {
+        reset();
+    }
+    const std::size_t before = committedBytes();
+    for (int i = 0; i < 3000; ++i) {
+        reset();
+    }
+    // A key thread that kept OpenSSL's state for good took about 3.6 KB each.
+    EXPECT_LT(committedBytes(), before + std::size_t{2} * 1024 * 1024);
 }
 
 TEST_F(ComClientTest, CanUnloadOnlyWhenNoObjectAndNoLockIsLeft) {
