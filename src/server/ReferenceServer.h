@@ -39,7 +39,8 @@ public:
     // What one connection may send in all, its requests' lines and headers
     // included; past it, the connection is cut. Two requests of the largest
     // size fit: a client's post is a GET and a POST on one connection.
-    static constexpr std::size_t MaxConnectionBytes = 2 * MaxRequestLength + 256 * 1024;
+    static constexpr std::size_t MaxConnectionBytes =
+        2 * MaxRequestLength + std::size_t{256} * 1024;
 
     struct Options {
         std::string address = "127.0.0.1";
