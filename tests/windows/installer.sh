@@ -3,11 +3,15 @@
 # administrator rights: /S installs the files, the per-user COM registration
 # and, through ardenax-host.exe --install, a manifest and a native-messaging
 # key for Chrome, Edge, Chromium and Firefox; the silent uninstaller then
-# leaves the user's registry and files as they were before.
-# Usage: installer.sh SETUP_EXE PREFIX
+# leaves the user's registry and files as they were before. Once it runs
+# while another program has the DLL loaded: what points at the DLL goes at
+# once, the DLL at the next restart, the uninstaller and its entry at the
+# sign-in after it.
+# Usage: installer.sh SETUP_EXE PREFIX HOLD_DLL_EXE
 set -euo pipefail
 setup=$1
 export WINEPREFIX=$2
+hold_dll=$3
 fail() { echo "FAILED: $*"; exit 1; }
 rm -rf "$WINEPREFIX"
 # Its own wineserver, not kept alive: `wineserver -w` then waits for every
@@ -22,15 +26,20 @@ snapshot() {
     (cd "$WINEPREFIX/drive_c" && find users ! -path '*/Temp*' | sort) >"$tmp/$1.files"
     wine reg export HKCU "$tmp/$1.reg" /y >/dev/null
 }
-# The keys of snapshot $1.
+# The keys of snapshot $1, but those whose names match $2.
 keys() {
     # What Wine itself records while programs run is not the installer's.
     iconv -f UTF-16LE -t UTF-8 "$tmp/$1.reg" | tr -d '\r' |
-        awk '/^\[/{skip = ($0 ~ /Console|Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/)} !skip'
+        awk -v also="${2:-^$}" '/^\[/{skip = ($0 ~ /Console|Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/ || $0 ~ also)} !skip'
 }
 # Asked before the snapshot: cmd records its console settings in HKCU.
 local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
 dir=$local_app_data/Programs/ArdenaX
+run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX'
+# The uninstaller adds a value to the user's RunOnce key, which it must not
+# remove: other programs' values live there too.
+wine reg add "$run_once" /f >/dev/null
 wineserver -w
 
 check_installed() {
@@ -43,7 +52,7 @@ check_installed() {
         fail "a per-user installation registered the class per machine"
     fi
     # ardenax-host.exe --install: each browser's key names a manifest of its
-    # kind for the host; the uninstaller's --uninstall is in the comparison.
+    # kind for the host; the uninstaller's --uninstall is in the comparisons.
     for key in 'Google\Chrome' 'Microsoft\Edge' 'Chromium' 'Mozilla'; do
         manifest=$(query "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve |
             sed -n 's/^ *(Default) *REG_SZ *//p') || fail "no key below $key"
@@ -54,25 +63,74 @@ check_installed() {
         [ "$key" != Mozilla ] || kind='"allowed_extensions"'
         grep -q "$kind" "$file" || fail "$file lacks $kind"
     done
-    query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX' /v DisplayVersion |
-        grep -q '2.1.0.2239' || fail "no uninstall entry"
+    query "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "no uninstall entry"
 }
 
-# Installs and uninstalls.
+# A copy outside the folder runs the uninstaller in place (_?=), as it does
+# itself, but before `wine` returns: `wineserver -w` would wait for a holder.
+uninstall() {
+    cp "$dir/uninstall.exe" "$tmp/uninstall.exe"
+    wine "$tmp/uninstall.exe" /S "_?=$(winepath -w "$dir")"
+}
+
+# Installs and uninstalls; "held": with the DLL loaded by another process
+# while the uninstaller runs, "free": over a folder for programs that the
+# user has already and an uninstallation still to finish at sign-in.
 round() {
     snapshot before
+    # An uninstallation still to finish at the next sign-in must not remove
+    # a new installation.
+    if [ "$1" = free ]; then
+        wine reg add "$run_once" /v ArdenaX /d "\"$(winepath -w "$dir")\\uninstall.exe\" /S" /f >/dev/null
+    fi
     wine "$setup" /S
     wineserver -w
     check_installed
-    wine "$dir/uninstall.exe" /S
-    wineserver -w
+    if query "$run_once" /v ArdenaX >/dev/null; then
+        fail "the installation is to be removed at the next sign-in"
+    fi
+    if [ "$1" = held ]; then
+        coproc holder { wine "$hold_dll" "$(winepath -w "$dir/ArdenaX.dll")"; }
+        holder_pid=$!
+        holder_in=${holder[1]}
+        read -r loaded <&"${holder[0]}" || true
+        [ "${loaded%$'\r'}" = loaded ] || fail "the DLL could not be held loaded"
+        uninstall
+        # Nothing points at the DLL any more; the DLL, the uninstaller and its
+        # entry stay, and the uninstaller is to run at the next sign-in.
+        snapshot held
+        kept=$(realpath -m --relative-to="$WINEPREFIX/drive_c" "$dir")
+        { cat "$tmp/before.files"; printf '%s\n' "${kept%/*}" "$kept" "$kept/ArdenaX.dll" "$kept/uninstall.exe"; } |
+            sort | diff - "$tmp/held.files" ||
+            fail "the uninstaller left other files than the DLL in use and itself"
+        diff <(keys before 'Uninstall|RunOnce') <(keys held 'Uninstall|RunOnce') ||
+            fail "the uninstaller left keys behind while the DLL was in use"
+        query "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "the uninstall entry is gone"
+        finish=$(query "$run_once" /v ArdenaX | sed -n 's/^ *ArdenaX *REG_SZ *//p') ||
+            fail "the uninstaller is not to run at the next sign-in"
+        [ "$finish" = "\"$(winepath -w "$dir")\\uninstall.exe\" /S" ] ||
+            fail "at the next sign-in, not the uninstaller but '$finish' is to run"
+        exec {holder_in}>&-
+        wait "$holder_pid" || fail "hold_dll failed"
+        # The restart: the session ends with its last process, and Wine
+        # deletes what is pending as the next one starts.
+        wineserver -w
+        wineboot -r
+        [ ! -e "$dir/ArdenaX.dll" ] || fail "the restart left the DLL"
+        # The sign-in: Windows' shell deletes each RunOnce value and runs its
+        # command; Wine's does not.
+        wine reg delete "$run_once" /v ArdenaX /f >/dev/null
+        printf '%s\r\n' "$finish" | wine cmd >/dev/null
+        wineserver -w
+    else
+        uninstall
+    fi
     snapshot after
     diff "$tmp/before.files" "$tmp/after.files" || fail "the uninstaller left files behind"
     diff <(keys before) <(keys after) || fail "the uninstaller left keys behind"
 }
 
-round
-# The folder for programs that the user already has stays.
+round held
 mkdir "${dir%/*}"
-round
+round free
 echo "installer: OK"
