@@ -1,5 +1,6 @@
 #include "ServeCommand.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -30,6 +31,8 @@ Ctrl-C (SIGINT) or SIGTERM.
   --web-root DIR      the voting page's folder, served at /  (the built-in page)
   --refuse-votes      the SMV refuses every vote ("ERROR votes are closed"), to try
                       how a page shows a refusal
+  --slow-votes S      the SMV takes S seconds (1 to 5) to answer each vote, as a
+                      loaded vote server does, to try how a page waits
   --browser [NAME]    also start chromium (the default) or chrome with a throwaway
                       profile, the extension loaded and the host pointed at these
                       servers, at the page; serve stops when the browser ends.
@@ -60,6 +63,15 @@ int portOf(const std::string& text) {
     return std::stoi(text);
 }
 
+std::chrono::seconds secondsOf(const std::string& text) {
+    // Within the connection's deadline, which would cut a longer answer off.
+    if (text.size() != 1 || text[0] < '1' || text[0] > '5') {
+        throw UsageError("--slow-votes wants a number of seconds from 1 to 5, not \"" + text +
+                         "\"");
+    }
+    return std::chrono::seconds(text[0] - '0');
+}
+
 // Reads `args`; raises a UsageError when they are not usable.
 ServeOptions parse(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values = {{"--address", "127.0.0.1"},
@@ -75,6 +87,8 @@ ServeOptions parse(const std::vector<std::string>& args) {
         const std::string arg = arguments.next();
         if (arg == "--refuse-votes") {
             options.refuseVotes = true;
+        } else if (arg == "--slow-votes") {
+            options.server.voteDelay = secondsOf(arguments.valueOf(arg));
         } else if (arg == "--browser") {
             const bool named = arguments.peek() == "chromium" || arguments.peek() == "chrome";
             options.browser = named ? arguments.next() : "chromium";

@@ -8,6 +8,7 @@
 
 #include "Bstr.h"
 #include "ComFailure.h"
+#include "MessageDispatchingWait.h"
 #include "WindowsMessageBox.h"
 #include "common/Settings.h"
 #include "control/DispatchTable.h"
@@ -57,6 +58,7 @@ HRESULT VotingXObject::create(REFIID iid, void** object) {
         }
         auto environment =
             app::Settings::fromProcess().environment(std::make_shared<WindowsMessageBox>());
+        environment.wait = std::make_shared<MessageDispatchingWait>();
         auto control = std::make_unique<VotingX>(std::move(environment));
         // The reference that new hands over is released below; a failed
         // QueryInterface thereby destroys the object again.

@@ -7,18 +7,22 @@
 
 namespace ardenax {
 
-SpareKey::SpareKey(Generator generate) : generate_(std::move(generate)) {
+SpareKey::SpareKey(Generator generate, std::shared_ptr<Wait> wait)
+    : generate_(std::move(generate)), wait_(std::move(wait)) {
     refill();
 }
 
 toolkit::KeyPair SpareKey::take() {
     refill();
     if (!job_) {
-        return generate_(std::stop_token());
+        std::optional<toolkit::KeyPair> key;
+        wait_->forWork([&] { key.emplace(generate_(std::stop_token())); });
+        return std::move(*key);
     }
     // Out of job_ before the wait, so that a failed generation is not kept.
     Job job = std::move(*job_);
     job_.reset();
+    wait_->forWork([&job] { job.key.wait(); });
     return job.key.get();
 }
 

@@ -2,11 +2,13 @@
 
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <thread>
 
 #include "crypto/toolkit/KeyPair.h"
+#include "support/Wait.h"
 
 namespace ardenax {
 
@@ -18,8 +20,9 @@ class SpareKey {
 public:
     using Generator = std::function<toolkit::KeyPair(std::stop_token)>;
 
-    // Starts the first key at once.
-    explicit SpareKey(Generator generate = toolkit::KeyPair::generate);
+    // Starts the first key at once. `wait` is how take() waits for a key.
+    explicit SpareKey(Generator generate = toolkit::KeyPair::generate,
+                      std::shared_ptr<Wait> wait = std::make_shared<InlineWait>());
 
     // The key under way, once it is ready; one is started if none is, or made
     // right here when no thread can be started. A failure of its generation
@@ -38,6 +41,7 @@ private:
     };
 
     Generator generate_;
+    std::shared_ptr<Wait> wait_;
     std::optional<Job> job_;
 };
 

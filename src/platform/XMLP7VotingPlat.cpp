@@ -35,7 +35,9 @@ Text removeCrLf(Text text) {
 }  // namespace
 
 XMLP7VotingPlat::XMLP7VotingPlat(Environment environment)
-    : environment_(std::move(environment)), objClient_(environment_.http) {}
+    : environment_(std::move(environment)),
+      objClient_(environment_.http, environment_.wait),
+      spareKey_(toolkit::KeyPair::generate, environment_.wait) {}
 
 Text XMLP7VotingPlat::obtainToken(const Text& credentials) {
     Text result = requestToken(credentials);

@@ -204,6 +204,9 @@ struct ReferenceServer::State {
             respond(response, BadRequest, route, "ERROR the request is not a well-formed form");
             return;
         }
+        if (route == SmvPath) {
+            std::this_thread::sleep_for(options.voteDelay);
+        }
         try {
             respond(response, 200, route,
                     route == PromotorPath ? promotor.answer(*fields) : smv.answer(*fields));

@@ -60,6 +60,9 @@ public:
         // How long a connection may take, from its TLS handshake to its
         // last answer; a slower client is cut off.
         std::chrono::milliseconds connectionDeadline = std::chrono::seconds(10);
+        // How long the SMV takes before it answers a vote, as a loaded one
+        // would (for page developers and tests of waiting clients).
+        std::chrono::milliseconds voteDelay{0};
     };
 
     // Connections served at once; more wait for a free worker.

@@ -6,6 +6,7 @@
 
 #include "support/MessageBox.h"
 #include "support/Text.h"
+#include "support/Wait.h"
 
 namespace ardenax {
 
@@ -29,6 +30,8 @@ struct Environment {
     static constexpr TextView DefaultSmvUrl = u"https://" ARDENAX_VOTING_HOST "/smv/votesetter";
 
     std::shared_ptr<MessageBox> messageBox;
+    // How the calling thread waits for the network and for key pairs.
+    std::shared_ptr<Wait> wait = std::make_shared<InlineWait>();
     // Root of the per-user certificate stores, one folder per store.
     std::filesystem::path storeRoot;
     // The user's documents folder (the debug log goes below it).

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "support/Failure.h"
 #include "transport/ExtractBody.h"
@@ -17,9 +18,22 @@ Text errorText(long number, const Text& description) {
 
 }  // namespace
 
-HttpClient::HttpClient(const HttpSettings& settings) : session_(settings) {}
+HttpClient::HttpClient(const HttpSettings& settings, std::shared_ptr<Wait> wait)
+    : session_(settings), wait_(std::move(wait)) {}
 
 Text HttpClient::Post(const ParamList& params, const Text& url) {
+    Text answer;
+    try {
+        wait_->forWork([&] { answer = exchange(params, url); });
+    } catch (const std::exception& error) {
+        // Only the wait itself can fail here (no thread for the exchange).
+        const Failure failure = Failure::from(error);
+        return errorText(failure.number(), failure.description());
+    }
+    return answer;
+}
+
+Text HttpClient::exchange(const ParamList& params, const Text& url) {
     try {
         const std::string target = toUtf8(url);
         // A fresh request handle for every post, as a fresh browser would be.

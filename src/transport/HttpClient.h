@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "support/Environment.h"
 #include "support/Text.h"
+#include "support/Wait.h"
 #include "transport/PARAM.h"
 #include "transport/http/Session.h"
 
@@ -13,7 +16,9 @@ namespace ardenax {
 // long as the client, in memory only. Creating a client touches no network.
 class HttpClient {
 public:
-    explicit HttpClient(const HttpSettings& settings);
+    // The exchanges run as `wait` has the calling thread wait for them.
+    explicit HttpClient(const HttpSettings& settings,
+                        std::shared_ptr<Wait> wait = std::make_shared<InlineWait>());
 
     // A GET of `url` (its answer is not used), then a POST of `params` to it.
     // Never throws: the exchange's failure is the result "ERROR_" + number +
@@ -22,7 +27,10 @@ public:
     Text Post(const ParamList& params, const Text& url);
 
 private:
+    Text exchange(const ParamList& params, const Text& url);
+
     http::Session session_;
+    std::shared_ptr<Wait> wait_;
 };
 
 }  // namespace ardenax

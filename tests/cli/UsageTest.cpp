@@ -44,6 +44,10 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
          {"--colour"},
          "ardenax serve: unknown option --colour (see ardenax serve --help)\n"},
         {serve, {"--", "x"}, "ardenax serve: unknown option -- (see ardenax serve --help)\n"},
+        {serve,
+         {"--slow-votes", "10"},
+         "ardenax serve: --slow-votes wants a number of seconds from 1 to 5, not \"10\" (see "
+         "ardenax serve --help)\n"},
         {demo, {"--keep"}, "ardenax demo: --keep needs a value (see ardenax demo --help)\n"},
         {store, {}, "ardenax store: give list or purge (see ardenax store --help)\n"},
         {store, {"shred"}, "ardenax store: unknown command shred (see ardenax store --help)\n"},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -71,6 +72,33 @@ private:
     CanUnloadNow canUnloadNow_ = nullptr;
     GetClassObject getClassObject_ = nullptr;
 };
+
+// Calls a method of _VotingX that takes and gives texts, as a C++ client
+// does, and gives its result.
+inline Text call(_VotingX* object, HRESULT (STDMETHODCALLTYPE _VotingX::*method)(BSTR*)) {
+    BSTR raw = nullptr;
+    EXPECT_EQ((object->*method)(&raw), S_OK);
+    return com::Bstr::adopt(raw).text();
+}
+
+inline Text call(_VotingX* object, HRESULT (STDMETHODCALLTYPE _VotingX::*method)(BSTR*, BSTR*),
+                 TextView argument) {
+    com::Bstr text(argument);
+    BSTR slot = text.get();
+    BSTR raw = nullptr;
+    EXPECT_EQ((object->*method)(&slot, &raw), S_OK);
+    return com::Bstr::adopt(raw).text();
+}
+
+inline Text call(_VotingX* object,
+                 HRESULT (STDMETHODCALLTYPE _VotingX::*method)(BSTR*, BSTR*, BSTR*, BSTR*),
+                 TextView first, TextView second, TextView third) {
+    const std::array<com::Bstr, 3> texts = {com::Bstr(first), com::Bstr(second), com::Bstr(third)};
+    std::array<BSTR, 3> slots = {texts[0].get(), texts[1].get(), texts[2].get()};
+    BSTR raw = nullptr;
+    EXPECT_EQ((object->*method)(&slots[0], &slots[1], &slots[2], &raw), S_OK);
+    return com::Bstr::adopt(raw).text();
+}
 
 // A VARIANT that clears itself when it goes.
 struct Var : VARIANT {

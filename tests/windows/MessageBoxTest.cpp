@@ -91,21 +91,6 @@ TEST(MessageBox, AFailureShowsARealModalBoxAndTheCallWaitsForIt) {
               L"Tente novamente dentro de alguns momentos.\r\n\r\n9\r\nSubscript out of range");
 }
 
-Text call(_VotingX* object, HRESULT (STDMETHODCALLTYPE _VotingX::*method)(BSTR*, BSTR*),
-          TextView argument) {
-    com::Bstr text(argument);
-    BSTR slot = text.get();
-    BSTR raw = nullptr;
-    EXPECT_EQ((object->*method)(&slot, &raw), S_OK);
-    return com::Bstr::adopt(raw).text();
-}
-
-Text reset(_VotingX* object) {
-    BSTR raw = nullptr;
-    EXPECT_EQ(object->resetState(&raw), S_OK);
-    return com::Bstr::adopt(raw).text();
-}
-
 // A page's timer fires while the control's box is open, and its script resets
 // the control and asks for a token again. The call whose box it was ends on
 // the platform it started on; the control goes on with the fresh one.
@@ -114,7 +99,7 @@ TEST(MessageBox, AResetFromATimerInTheBoxLeavesTheCallOfTheBoxItsPlatform) {
     auto object = server.create<_VotingX>();
     std::vector<Text> inner;
     MessageBoxWatcher watcher([&] {
-        inner = {reset(object.get()),
+        inner = {call(object.get(), &_VotingX::resetState),
                  call(object.get(), &_VotingX::obtainToken, u"utilizador=ana###"),
                  call(object.get(), &_VotingX::createPINHash, u"1234")};
     });

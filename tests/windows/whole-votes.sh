@@ -16,26 +16,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-winpath() { echo "Z:$1" | tr / '\\'; }
-
-# The server says "Ready." once it listens; its port is in the lines before.
-mkfifo "$work/serve.out"
-"$ardenax" serve --port 0 --db "$work/election.db" --ca-file "$work/ca.pem" \
-    >"$work/serve.out" &
-server=$!
-exec 3<"$work/serve.out"
-while read -r line <&3; do
-    case $line in
-    Promotor:*) promotor=${line#Promotor: } ;;
-    SMV:*) smv=${line#SMV: } ;;
-    Ready.) break ;;
-    esac
-done
-export ARDENAX_PROMOTOR_URL=$promotor ARDENAX_SMV_URL=$smv
-export ARDENAX_CA_FILE
-ARDENAX_CA_FILE=$(winpath "$work/ca.pem")
-export ARDENAX_STORE_DIR
-ARDENAX_STORE_DIR=$(winpath "$work/stores")
+# shellcheck source=reference-servers.sh
+. "$here/reference-servers.sh"
+start_reference_servers "$ardenax"
 
 fail() { echo "FAILED: $*"; exit 1; }
 check_opened() {  # the voter's stored vote, opened with the election's key, names $2
