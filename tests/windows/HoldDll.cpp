@@ -1,7 +1,6 @@
 // Keeps a DLL loaded, as a browser or a script host using the control does,
 // until its standard input closes. It says "loaded" once it holds the DLL.
 #include <cstdio>
-
 #include <windows.h>
 
 int wmain(int argc, wchar_t* argv[]) {
