@@ -92,8 +92,7 @@ std::shared_ptr<MessageBox> HostSession::messageBox() {
     return std::make_shared<ChannelMessageBox>(*this);
 }
 
-bool HostSession::admit(const std::optional<OriginPolicy>& policy,
-                        const std::optional<Failure>& cannotStart) {
+bool HostSession::admit(const OriginPolicy& policy, const std::optional<Failure>& cannotStart) {
     std::optional<std::string> message;
     try {
         message = channel_.read();
@@ -112,14 +111,13 @@ bool HostSession::admit(const std::optional<OriginPolicy>& policy,
         return false;
     }
     const auto text = origin->get<std::string>();
-    if (policy && !policy->allows(text)) {
+    if (!policy.allows(text)) {
         refuse(Failure(Failure::E_AccessDenied,
                        fromUtf8("The origin " + text + " may not use ArdenaX"), Text(kSource)));
         return false;
     }
-    if (cannotStart || !policy) {
-        refuse(cannotStart.value_or(
-            Failure(Failure::E_Fail, u"No voting origins to allow", Text(kSource))));
+    if (cannotStart) {
+        refuse(*cannotStart);
         return false;
     }
     reply({{"origin", text}, {"accepted", true}});
@@ -151,7 +149,7 @@ void HostSession::refuse(const Failure& failure) {
 
 void HostSession::end(VotingX& control) {
     try {
-        control.resetState();
+        control.end();
     } catch (const Failure& failure) {
         log_ << "ardenax-host: the voter's certificate could not be removed at the end: "
              << toUtf8(failure.description()) << '\n';

@@ -42,14 +42,12 @@ public:
 
     // Reads the opening message; true when it names an origin that `policy`
     // allows and the host can start (no `cannotStart`). Otherwise replies
-    // with an error: the caller must then end. Without a policy (making it
-    // failed) there must be a `cannotStart`, which is the reply.
-    bool admit(const std::optional<OriginPolicy>& policy,
-               const std::optional<Failure>& cannotStart = {});
+    // with an error: the caller must then end.
+    bool admit(const OriginPolicy& policy, const std::optional<Failure>& cannotStart = {});
 
     // Serves requests until the input ends (0) or breaks its framing (1).
-    // Then resets the control: the certificate and key its token was bound
-    // to leave the store with the session that the token dies with.
+    // Then ends the control: the certificate and key its token was bound to
+    // leave the store with the session that the token dies with.
     int run(VotingX& control);
 
     // Refuses the session after its opening, for a host that cannot start:

@@ -1,6 +1,5 @@
 // ardenax-host: one VotingX per process, driven by JSON messages on
 // stdin/stdout, as browser native messaging (default) or JSON lines (--jsonl).
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "OriginPolicy.h"
 #include "common/Arguments.h"
 #include "common/Settings.h"
+#include "crypto/X509Manager.h"
 #include "support/Version.h"
 
 namespace {
@@ -114,11 +114,6 @@ std::optional<int> parse(const std::vector<std::string>& args, Command& command,
     return std::nullopt;
 }
 
-std::string variable(const char* name) {
-    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read before any thread
-    return value == nullptr ? std::string() : std::string(value);
-}
-
 // The manifests to write or remove. Installing for all browsers means those on
 // this machine; uninstalling looks wherever an install may have written.
 std::vector<ardenax::host::NativeHostInstaller::Target> targetsOf(const Command& command) {
@@ -152,50 +147,65 @@ int installOrUninstall(const Command& command) {
     return 0;
 }
 
-// What the host needs before the session opens; a failure of any of it is
-// told to the page as the answer to its opening, and the host ends.
-struct StartingPoint {
-    std::optional<ardenax::host::OriginPolicy> origins;
-    std::optional<ardenax::Environment> environment;
-    std::optional<ardenax::Failure> cannotStart;
-};
-
-StartingPoint prepare(const Command& command, const ardenax::app::Settings& settings,
-                      ardenax::host::HostSession& session) {
-    StartingPoint start;
+// The voting origins, or those of ARDENAX_ALLOWED_ORIGINS where this build
+// reads it; a list that is not one is ignored.
+ardenax::host::OriginPolicy allowedOrigins(ardenax::app::Settings& settings) {
+    using ardenax::host::OriginPolicy;
     try {
-        settings.checkCaFile();
-        start.environment = settings.environment(session.messageBox());
-        if (!command.jsonLines) {
-            start.origins =
-                ardenax::host::OriginPolicy::votingOrigins(variable("ARDENAX_ALLOWED_ORIGINS"));
-        }
+        return OriginPolicy::votingOrigins(settings.variable("ARDENAX_ALLOWED_ORIGINS"));
     } catch (const ardenax::Failure& failure) {
-        start.cannotStart = failure;
+        settings.ignore("ARDENAX_ALLOWED_ORIGINS", ardenax::toUtf8(failure.description()));
+        return OriginPolicy::votingOrigins("");
     }
-    return start;
 }
 
-int serve(const Command& command, const ardenax::app::Settings& settings) {
+// What earlier controls left in the store when they ended without their
+// session's end (a crash) goes before a new control starts; a store that
+// cannot be cleaned stops nothing.
+void leaveNothingBehind(const std::filesystem::path& storeRoot) {
+    using ardenax::X509Manager;
+    try {
+        X509Manager::purgeLeftBehind(storeRoot, X509Manager::LeftBehindAfter);
+    } catch (const ardenax::Failure& failure) {
+        std::cerr << "ardenax-host: the certificates left behind could not be removed: "
+                  << ardenax::toUtf8(failure.description()) << '\n';
+    }
+}
+
+int serve(const Command& command, ardenax::app::Settings& settings) {
     using namespace ardenax;
     host::HostSystem::useBinaryStandardStreams();
     host::JsonLinesChannel lines(std::cin, std::cout);
     host::NativeMessagingChannel native(std::cin, std::cout);
     host::Channel& channel = command.jsonLines ? static_cast<host::Channel&>(lines) : native;
     host::HostSession session(channel, command.options, std::cerr);
-    auto start = prepare(command, settings, session);
+    const auto origins = allowedOrigins(settings);
+    for (const auto& line : settings.ignored()) {
+        std::cerr << "ardenax-host: " << line << '\n';
+    }
+    // What the host needs is checked before the page is answered, so that any
+    // failure to start is the answer to its opening.
+    std::optional<Environment> environment;
+    std::optional<Failure> cannotStart;
+    try {
+        settings.checkCaFile();
+        environment = settings.environment(session.messageBox());
+    } catch (const Failure& failure) {
+        cannotStart = failure;
+    }
     // A refused page gets no control at all, not even the reset that
     // creating one runs.
-    if (!command.jsonLines && !session.admit(start.origins, start.cannotStart)) {
-        return start.cannotStart ? 1 : 3;
+    if (!command.jsonLines && !session.admit(origins, cannotStart)) {
+        return cannotStart ? 1 : 3;
     }
-    if (start.cannotStart) {
-        session.refuse(*start.cannotStart);
+    if (cannotStart) {
+        session.refuse(*cannotStart);
         return 1;
     }
+    leaveNothingBehind(environment->storeRoot);
     std::optional<VotingX> control;
     try {
-        control.emplace(std::move(*start.environment));
+        control.emplace(std::move(*environment));
     } catch (const Failure& failure) {
         session.refuse(failure);
         return 1;

@@ -47,19 +47,10 @@ int list(const Settings& settings, std::ostream& out) {
 }
 
 int purge(const Settings& settings, std::chrono::minutes olderThan, std::ostream& out) {
-    auto store = requestStore(settings, toolkit::StoreAccess::ReadWrite);
-    const auto cutoff = std::chrono::system_clock::now() - olderThan;
-    int removed = 0;
-    for (const auto& entry : store.entries()) {
-        const bool voting =
-            entry.certificate->subject().find(X509Manager::SearchText) != Text::npos;
-        if (voting && entry.added <= cutoff) {
-            store.remove(*entry.certificate);
-            ++removed;
-        }
-    }
+    const auto storeRoot = settings.environment(nullptr).storeRoot;
+    const int removed = X509Manager::purgeLeftBehind(storeRoot, olderThan);
     out << "Removed " << removed << (removed == 1 ? " certificate" : " certificates") << " from "
-        << store.folder().string() << '\n';
+        << requestStore(settings, toolkit::StoreAccess::ReadOnly).folder().string() << '\n';
     return 0;
 }
 
@@ -82,7 +73,7 @@ int runStoreCommand(const std::vector<std::string>& args, Settings& settings, st
         out << kUsage;
         return 0;
     }
-    std::chrono::minutes olderThan{60};
+    std::chrono::minutes olderThan = X509Manager::LeftBehindAfter;
     try {
         if (command != "list" && command != "purge") {
             throw UsageError(command.empty() ? "give list or purge" : "unknown command " + command);

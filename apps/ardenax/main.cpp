@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
             return app::runServeCommand(rest, std::cout, std::cerr);
         }
         if (args[0] == "store") {
+            for (const auto& line : settings.ignored()) {
+                std::cerr << "ardenax: " << line << '\n';
+            }
             return app::runStoreCommand(rest, settings, std::cout, std::cerr);
         }
         return app::Arguments::refuse(std::cerr, "ardenax",

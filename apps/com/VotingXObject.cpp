@@ -12,6 +12,7 @@
 #include "WindowsMessageBox.h"
 #include "common/Settings.h"
 #include "control/DispatchTable.h"
+#include "crypto/X509Manager.h"
 
 namespace ardenax::com {
 namespace {
@@ -44,6 +45,23 @@ HRESULT put(const Variant& value, VARIANT* result) {
     return S_OK;
 }
 
+void debugLine(const std::string& line) {
+    ::OutputDebugStringW(
+        reinterpret_cast<const wchar_t*>(fromUtf8("ArdenaX: " + line + "\n").c_str()));
+}
+
+// What earlier controls left in the store when their page went without a
+// reset goes before a new control starts; a store that cannot be cleaned
+// stops nothing.
+void leaveNothingBehind(const std::filesystem::path& storeRoot) {
+    try {
+        X509Manager::purgeLeftBehind(storeRoot, X509Manager::LeftBehindAfter);
+    } catch (const std::exception& error) {
+        debugLine("the certificates left behind could not be removed: " +
+                  toUtf8(Failure::from(error).description()));
+    }
+}
+
 }  // namespace
 
 HRESULT VotingXObject::create(REFIID iid, void** object) {
@@ -56,9 +74,15 @@ HRESULT VotingXObject::create(REFIID iid, void** object) {
         if (const HRESULT loaded = loadTypeInfo(typeInfo); FAILED(loaded)) {
             return loaded;
         }
-        auto environment =
-            app::Settings::fromProcess().environment(std::make_shared<WindowsMessageBox>());
+        const auto settings = app::Settings::fromProcess();
+        // A variable the browser's environment got wrong stops nothing; the
+        // debug log says what was ignored.
+        for (const auto& line : settings.ignored()) {
+            debugLine(line);
+        }
+        auto environment = settings.environment(std::make_shared<WindowsMessageBox>());
         environment.wait = std::make_shared<MessageDispatchingWait>();
+        leaveNothingBehind(environment.storeRoot);
         auto control = std::make_unique<VotingX>(std::move(environment));
         // The reference that new hands over is released below; a failed
         // QueryInterface thereby destroys the object again.
@@ -73,6 +97,16 @@ HRESULT VotingXObject::create(REFIID iid, void** object) {
 
 VotingXObject::VotingXObject(std::unique_ptr<VotingX> control, ComPtr<ITypeInfo> typeInfo)
     : control_(std::move(control)), typeInfo_(std::move(typeInfo)) {}
+
+// The page is gone: the voter's key goes with it, as at a host session's end.
+VotingXObject::~VotingXObject() {
+    try {
+        control_->end();
+    } catch (const std::exception& error) {
+        debugLine("the voter's certificate could not be removed: " +
+                  toUtf8(Failure::from(error).description()));
+    }
+}
 
 HRESULT VotingXObject::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {

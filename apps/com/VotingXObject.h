@@ -59,7 +59,7 @@ public:
 
 private:
     VotingXObject(std::unique_ptr<VotingX> control, ComPtr<ITypeInfo> typeInfo);
-    ~VotingXObject() = default;
+    ~VotingXObject();
 
     // A reference of its own to this object.
     ComPtr<_VotingX> self();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "common/SystemDefaults.h"
 #include "support/Failure.h"
@@ -39,6 +40,23 @@ std::chrono::seconds parseSeconds(const std::string& name, const std::string& te
     return std::chrono::seconds(seconds);
 }
 
+bool isSetting(const std::string& name) {
+    return name.starts_with("ARDENAX_");
+}
+
+// Why `file` is no CA file, or nullopt when it is one.
+std::optional<std::string> caFileProblem(const std::string& file) {
+    std::ifstream in(utf8Path(file), std::ios::binary);
+    if (!in.is_open()) {
+        return "the CA file " + file + " cannot be read";
+    }
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (content.find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
+        return "the CA file " + file + " holds no PEM certificate";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 const std::vector<std::string>& Settings::flagNames() {
@@ -48,7 +66,28 @@ const std::vector<std::string>& Settings::flagNames() {
     return names;
 }
 
-Settings::Settings(Variables variables) : variables_(std::move(variables)) {}
+Settings::Settings(Variables variables, bool readsVariables)
+    : variables_(std::move(variables)) {
+    if (!readsVariables) {
+        std::erase_if(variables_, [](const auto& entry) { return isSetting(entry.first); });
+        return;
+    }
+    for (const auto* flag : {"connect-timeout-s", "timeout-s"}) {
+        const auto name = variableName(flag);
+        if (const auto found = variables_.find(name); found != variables_.end()) {
+            try {
+                parseSeconds(name, found->second);
+            } catch (const Failure& failure) {
+                ignore(name, toUtf8(failure.description()));
+            }
+        }
+    }
+    if (const auto file = variable("ARDENAX_CA_FILE"); !file.empty()) {
+        if (const auto problem = caFileProblem(file)) {
+            ignore("ARDENAX_CA_FILE", *problem);
+        }
+    }
+}
 
 Settings Settings::fromProcess() {
     return Settings(processVariables());
@@ -66,34 +105,31 @@ bool Settings::set(const std::string& name, const std::string& value) {
     return true;
 }
 
-std::string Settings::origin(const std::string& flag) const {
-    return flags_.count(flag) != 0 ? "--" + flag : variableName(flag);
+std::string Settings::variable(const std::string& name) const {
+    const auto found = variables_.find(name);
+    return found != variables_.end() && isSetting(name) ? found->second : std::string();
+}
+
+void Settings::ignore(const std::string& name, const std::string& why) {
+    if (variables_.erase(name) != 0) {
+        ignored_.push_back(name + " is ignored: " + why);
+    }
 }
 
 std::string Settings::value(const std::string& flag) const {
     if (const auto found = flags_.find(flag); found != flags_.end()) {
         return found->second;
     }
-    if (const auto found = variables_.find(variableName(flag)); found != variables_.end()) {
-        return found->second;
-    }
-    return {};
+    return variable(variableName(flag));
 }
 
 void Settings::checkCaFile() const {
-    const auto file = value("ca-file");
-    if (file.empty()) {
+    const auto flag = flags_.find("ca-file");
+    if (flag == flags_.end() || flag->second.empty()) {
         return;
     }
-    std::ifstream in(utf8Path(file), std::ios::binary);
-    if (!in.is_open()) {
-        throw Failure(Failure::InvalidProcedureCall,
-                      fromUtf8("the CA file " + file + " cannot be read"), u"ardenax");
-    }
-    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (content.find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
-        throw Failure(Failure::InvalidProcedureCall,
-                      fromUtf8("the CA file " + file + " holds no PEM certificate"), u"ardenax");
+    if (const auto problem = caFileProblem(flag->second)) {
+        throw Failure(Failure::InvalidProcedureCall, fromUtf8(*problem), u"ardenax");
     }
 }
 
@@ -107,10 +143,10 @@ Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const 
         documentsDir.empty() ? defaultDocumentsDir(variables_) : utf8Path(documentsDir);
     env.http.caFile = utf8Path(value("ca-file"));
     if (const auto seconds = value("connect-timeout-s"); !seconds.empty()) {
-        env.http.connectTimeout = parseSeconds(origin("connect-timeout-s"), seconds);
+        env.http.connectTimeout = parseSeconds("connect-timeout-s", seconds);
     }
     if (const auto seconds = value("timeout-s"); !seconds.empty()) {
-        env.http.requestTimeout = parseSeconds(origin("timeout-s"), seconds);
+        env.http.requestTimeout = parseSeconds("timeout-s", seconds);
     }
     if (const auto url = value("promotor-url"); !url.empty()) {
         env.promotorUrl = fromUtf8(url);

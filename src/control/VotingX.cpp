@@ -172,6 +172,10 @@ Text VotingX::resetState() {
     return Text(results::Ok);
 }
 
+void VotingX::end() {
+    slot_->platform->removeCertificate();
+}
+
 std::int32_t VotingX::GetInterfaceSafetyOptions(const Guid* riid, std::uint32_t* supportedOptions,
                                                 std::uint32_t* enabledOptions) const {
     *supportedOptions = kSupportedOptions;

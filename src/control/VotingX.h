@@ -48,6 +48,10 @@ public:
     // Removes the previous voter's certificate, starts a new platform and sets
     // its defaults. Failures are raised to the caller.
     Text resetState();
+    // Ends the voter's pass for good, as a host does when its page goes:
+    // removes the current certificate, key included, as a reset would, and
+    // starts nothing new. Failures are raised to the caller.
+    void end();
 
     std::int32_t GetInterfaceSafetyOptions(const Guid* riid, std::uint32_t* supportedOptions,
                                            std::uint32_t* enabledOptions) const override;

@@ -63,6 +63,20 @@ void X509Manager::removeCertificate(const toolkit::Certificate& cert) {
         .remove(cert);
 }
 
+int X509Manager::purgeLeftBehind(const std::filesystem::path& storeRoot,
+                                 std::chrono::minutes olderThan) {
+    toolkit::CertificateStore store(storeRoot, RequestStore, toolkit::StoreAccess::ReadWrite);
+    const auto cutoff = std::chrono::system_clock::now() - olderThan;
+    int removed = 0;
+    for (const auto& entry : store.entries()) {
+        if (entry.certificate->subject().find(SearchText) != Text::npos && entry.added <= cutoff) {
+            store.remove(*entry.certificate);
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 const toolkit::Certificate& X509Manager::requireCertificate() const {
     if (!generatedCert_) {
         throw Failure(Failure::NoCertificate, u"No certificate", u"X509Manager");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -42,6 +43,16 @@ public:
     // Deletes `cert`, its key included, from the request store. Failures are
     // raised to the caller.
     void removeCertificate(const toolkit::Certificate& cert);
+
+    // What a control left in the request store when it ended without a reset
+    // (a crash, a page that went): the voting certificates, keys included,
+    // added over `olderThan` ago, so that a vote still under way keeps its
+    // key. How many went. Failures are raised to the caller.
+    static int purgeLeftBehind(const std::filesystem::path& storeRoot,
+                               std::chrono::minutes olderThan);
+    // How old a certificate must be before a control's start takes it for
+    // one left behind.
+    static constexpr std::chrono::minutes LeftBehindAfter{60};
 
 private:
     const toolkit::Certificate& requireCertificate() const;

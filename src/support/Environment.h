@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "support/MessageBox.h"
 #include "support/Text.h"
@@ -28,6 +29,11 @@ struct Environment {
     static constexpr TextView DefaultPromotorUrl =
         u"https://" ARDENAX_VOTING_HOST "/promotor/obtaintoken";
     static constexpr TextView DefaultSmvUrl = u"https://" ARDENAX_VOTING_HOST "/smv/votesetter";
+    // A build made for an election names its voting host; it takes its
+    // servers and its trust from the build alone. Development builds keep the
+    // example host and are pointed elsewhere by ARDENAX_* variables.
+    static constexpr bool ElectionBuild =
+        std::string_view(ARDENAX_VOTING_HOST) != std::string_view("vote.ardenax.example");
 
     std::shared_ptr<MessageBox> messageBox;
     // How the calling thread waits for the network and for key pairs.

@@ -130,6 +130,16 @@ TEST_F(VotingXTest, CallsMadeWhileAnotherIsUnderWayFollowOneRule) {
     EXPECT_EQ(script->journal.back(), "setPINHash@2");
 }
 
+// A host whose page went ends the control: the certificate goes, and no
+// platform is started for nobody.
+TEST_F(VotingXTest, EndRemovesTheCertificateAndStartsNothing) {
+    VotingX control(environment(), fakes());
+    script->journal.clear();
+    control.end();
+    EXPECT_EQ(script->journal, Journal{"removeCertificate@1"});
+    EXPECT_EQ(script->created, 1);
+}
+
 // Pages compare the control's own version text; the product's may move.
 TEST_F(VotingXTest, VersionIsTheControlsOwnText) {
     EXPECT_EQ(VotingX(environment(), fakes()).getVersion(), u"2.1.0.2239");

@@ -12,7 +12,10 @@
 #include <psapi.h>
 
 #include "SafetyInterface.h"
+#include "common/TempDir.h"
 #include "control/DispatchTable.h"
+#include "crypto/X509Manager.h"
+#include "crypto/toolkit/CertificateStore.h"
 
 namespace ardenax::testing {
 namespace {
@@ -213,6 +216,29 @@ TEST_F(ComClientTest, ThousandsOfResetsKeepMemoryFlat) {
     }
     // A key thread that kept OpenSSL's state for good took about 3.6 KB each.
     EXPECT_LT(committedBytes(), before + std::size_t{2} * 1024 * 1024);
+}
+
+// A page that went while the voter's key was in the store, without a reset
+// (a crash), left it there; the next control's start removes it, and only
+// what is that old.
+TEST_F(ComClientTest, AControlsStartRemovesWhatEarlierControlsLeftBehind) {
+    const TempDir dir;
+    const auto stores = dir.path() / "stores";
+    toolkit::CertificateStore store(stores, u"REQUEST", toolkit::StoreAccess::ReadWrite);
+    const auto leftBehind = toolkit::Certificate::createSelfSigned(X509Manager::Subject);
+    const auto recent = toolkit::Certificate::createSelfSigned(X509Manager::Subject);
+    store.add(leftBehind);
+    for (const auto& file : std::filesystem::directory_iterator(store.folder())) {
+        std::filesystem::last_write_time(
+            file.path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    store.add(recent);
+    ASSERT_NE(::SetEnvironmentVariableW(L"ARDENAX_STORE_DIR", stores.c_str()), 0);
+    server.create<_VotingX>();
+    ::SetEnvironmentVariableW(L"ARDENAX_STORE_DIR", nullptr);
+    const auto kept = store.certificates();
+    ASSERT_EQ(kept.size(), 1U);
+    EXPECT_EQ(kept[0]->thumbprint(), recent.thumbprint());
 }
 
 TEST_F(ComClientTest, CanUnloadOnlyWhenNoObjectAndNoLockIsLeft) {

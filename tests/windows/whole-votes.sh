@@ -34,6 +34,8 @@ out=$(cd "$here" && wine cscript //nologo vote.js "utilizador=eleitor1###senha=d
     BOT_Presidente Presidente "Maria Pereira" BOT_Referendo Referendo Sim)
 echo "$out"
 [ "$(tail -n1 <<<"$out" | tr -d '\r')" = "vote: OK" ] || fail "the script vote"
+# The script's end released the control: the voter's key went with the page.
+[ -z "$(ls -A "$work/stores/REQUEST")" ] || fail "the voter's key outlived the script"
 check_opened eleitor1 "Maria Pereira"
 
 replies=$(printf '%s\n' \
