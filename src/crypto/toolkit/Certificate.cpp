@@ -187,6 +187,25 @@ Certificate Certificate::fromStorageForm(std::string_view pem) {
     return {x509.release(), key.release()};
 }
 
+Certificate Certificate::withPrivateKey(std::string_view encoded, std::string_view keyPem,
+                                        std::string_view passphrase) {
+    Certificate certificate = import(encoded);
+    const auto bio = memoryBio(keyPem);
+    // OpenSSL reads the passphrase as a C string.
+    const std::string secret(passphrase);
+    KeyHandle key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr,
+                                          const_cast<char*>(secret.c_str())));  // NOLINT
+    if (!key) {
+        throw openSslFailure(u"Private key");
+    }
+    if (X509_check_private_key(certificate.x509(), key.get()) != 1) {
+        ERR_clear_error();
+        throw malformed(u"The private key is not the certificate's");
+    }
+    certificate.key_.reset(key.release());
+    return certificate;
+}
+
 Bytes Certificate::der() const {
     const int length = i2d_X509(x509_.get(), nullptr);
     if (length <= 0) {
@@ -263,6 +282,23 @@ std::string Certificate::storageForm() const {
         (key_ && PEM_write_bio_PrivateKey(bio.get(), key_.get(), nullptr, nullptr, 0, nullptr,
                                           nullptr) != 1)) {
         throw openSslFailure(u"Certificate storage form");
+    }
+    return bioContents(bio.get());
+}
+
+std::string Certificate::privateKeyPem(std::string_view passphrase) const {
+    if (!key_) {
+        throw Failure(Failure::InvalidProcedureCall, u"The certificate has no private key",
+                      u"OpenSSL");
+    }
+    const auto bio = memoryBio();
+    const std::string secret(passphrase);
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): OpenSSL does not write to it
+    auto* text = secret.empty() ? nullptr : const_cast<char*>(secret.c_str());
+    if (PEM_write_bio_PKCS8PrivateKey(bio.get(), key_.get(),
+                                      secret.empty() ? nullptr : EVP_aes_256_cbc(), text,
+                                      static_cast<int>(secret.size()), nullptr, nullptr) != 1) {
+        throw openSslFailure(u"Private key");
     }
     return bioContents(bio.get());
 }

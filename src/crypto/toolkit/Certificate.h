@@ -36,6 +36,12 @@ public:
     // Reads the form written by `storageForm`: a PEM certificate, then its PEM
     // private key. Raises a failure when either is missing or they do not match.
     static Certificate fromStorageForm(std::string_view pem);
+    // An encoded certificate (as `import` takes it) with the private key of
+    // `keyPem`, as `privateKeyPem` writes it. Raises a failure when the key
+    // does not read (a wrong passphrase among the reasons) or is not the
+    // certificate's.
+    static Certificate withPrivateKey(std::string_view encoded, std::string_view keyPem,
+                                      std::string_view passphrase = {});
 
     Certificate(const Certificate&) = delete;
     Certificate& operator=(const Certificate&) = delete;
@@ -60,6 +66,10 @@ public:
     bool hasPrivateKey() const { return static_cast<bool>(key_); }
     // The certificate and its private key (if any) in PEM, for a certificate store.
     std::string storageForm() const;
+    // The private key alone, PKCS #8 in PEM, encrypted with AES-256 under
+    // `passphrase` when one is given, for a key kept in a file of its own.
+    // Raises a failure without a private key.
+    std::string privateKeyPem(std::string_view passphrase = {}) const;
 
     // The underlying OpenSSL objects, for the toolkit's own operations.
     x509_st* x509() const { return x509_.get(); }

@@ -68,6 +68,24 @@ SignedDataOpening openSignedData(std::string_view der) {
                   static_cast<std::size_t>(ASN1_STRING_length(signature)))};
 }
 
+EnvelopeAddress envelopeAddress(std::string_view der, const Certificate& recipient) {
+    const auto cms = parseCms(der, NID_pkcs7_enveloped);
+    if (!cms) {
+        ERR_clear_error();
+        return EnvelopeAddress::Malformed;
+    }
+    STACK_OF(CMS_RecipientInfo)* recipients = CMS_get0_RecipientInfos(cms.get());
+    for (int i = 0; recipients != nullptr && i < sk_CMS_RecipientInfo_num(recipients); ++i) {
+        CMS_RecipientInfo* info = sk_CMS_RecipientInfo_value(recipients, i);
+        if (CMS_RecipientInfo_type(info) == CMS_RECIPINFO_TRANS &&
+            CMS_RecipientInfo_ktri_cert_cmp(info, recipient.x509()) == 0) {
+            return EnvelopeAddress::ForRecipient;
+        }
+    }
+    ERR_clear_error();
+    return EnvelopeAddress::ForOthers;
+}
+
 EnvelopeOpening openEnvelopedData(std::string_view der, const Certificate& recipient) {
     if (!recipient.hasPrivateKey()) {
         throw Failure(Failure::InvalidProcedureCall, u"The certificate has no private key",

@@ -44,6 +44,16 @@ struct EnvelopeOpening {
     Bytes content;
 };
 
+enum class EnvelopeAddress {
+    Malformed,     // not DER of a CMS EnvelopedData
+    ForOthers,     // none of its recipients is the one asked about
+    ForRecipient,  // one of its recipients is
+};
+
+// Whether a CMS EnvelopedData message (DER) is addressed to `recipient`, told
+// from the certificate alone, without its private key.
+EnvelopeAddress envelopeAddress(std::string_view der, const Certificate& recipient);
+
 // Decrypts a CMS EnvelopedData message (DER) with the recipient's private key.
 // Raises a failure when `recipient` has no private key.
 EnvelopeOpening openEnvelopedData(std::string_view der, const Certificate& recipient);

@@ -89,4 +89,15 @@ Bytes base64Decode(std::string_view text) {
     return bytes;
 }
 
+std::string base64UrlEncode(std::string_view bytes) {
+    std::string text = base64Encode(bytes);
+    while (!text.empty() && text.back() == '=') {
+        text.pop_back();
+    }
+    for (char& c : text) {
+        c = c == '+' ? '-' : c == '/' ? '_' : c;
+    }
+    return text;
+}
+
 }  // namespace ardenax::toolkit

@@ -18,5 +18,8 @@ std::string base64Encode(std::string_view bytes);
 // Decodes Base64, ignoring white space and line breaks; raises a failure on
 // anything else that is not Base64.
 Bytes base64Decode(std::string_view text);
+// Base64 with the URL's alphabet ("-" and "_" for "+" and "/") and no padding,
+// for texts that travel in addresses and file names.
+std::string base64UrlEncode(std::string_view bytes);
 
 }  // namespace ardenax::toolkit
