@@ -1,16 +1,16 @@
-// The SMV's opening of a hostile vote field: a Base64 text, or any DER given
-// to it in Base64. Whatever it holds, the vote is refused or accepted, never
-// a failure.
+// A hostile vote field, as the SMV's arrival checks and then the opening with
+// the election's key see it: a Base64 text, or any DER given to it in Base64.
+// Whatever it holds, the vote is refused or accepted, never a failure.
 #include "FuzzInput.h"
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
-#include "server/ElectionDatabase.h"
 #include "server/OpenVote.h"
+#include "server/SqliteElectionStore.h"
 
 void ardenax::fuzzing::fuzz(std::string_view input) {
     static const auto election = toolkit::createRecipientCertificate("election");
     static const server::VoteExpectations expected{
-        std::nullopt, server::ElectionDatabase::demoSetup().cards, "1"};
+        std::nullopt, server::SqliteElectionStore::demoSetup().cards, "1"};
     if (input.empty()) {
         return;
     }

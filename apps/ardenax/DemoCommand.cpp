@@ -7,8 +7,10 @@
 #include "common/Arguments.h"
 #include "control/DispatchTable.h"
 #include "control/VotingX.h"
+#include "server/ElectionKey.h"
 #include "server/OpenVote.h"
 #include "server/ReferenceServer.h"
+#include "server/SqliteElectionStore.h"
 #include "support/Failure.h"
 #include "support/Version.h"
 
@@ -77,9 +79,7 @@ std::string shownText(const Text& text) {
 class Demo {
 public:
     Demo(Terminal& terminal, const fs::path& folder)
-        : terminal_(terminal),
-          folder_(folder),
-          server_({.database = folder / "election.db", .recordForms = false}) {
+        : terminal_(terminal), folder_(folder), server_({.database = folder / "election.db"}) {
         server_.writeCaFile(folder / "ca.pem");
     }
 
@@ -98,7 +98,7 @@ private:
     void showServers() {
         terminal_.section("Reference servers");
         auto& out = terminal_.out();
-        const auto& election = server_.database().election();
+        const auto& election = server_.store().election();
         out << "  Promotor  " << server_.promotorUrl() << '\n'
             << "  SMV       " << server_.smvUrl() << '\n'
             << "  CA file   " << (folder_ / "ca.pem").string() << '\n'
@@ -157,7 +157,7 @@ private:
 
     bool vote() {
         terminal_.section("The voter's road, as a voting page drives it");
-        const auto voter = server::ElectionDatabase::demoSetup().voters.front();
+        const auto voter = server::SqliteElectionStore::demoSetup().voters.front();
         VotingX control(environment());
         token_ = call(control, u"obtainToken", {fromUtf8(voter.credentials())});
         call(control, u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"});
@@ -173,25 +173,37 @@ private:
     bool showServerSide() {
         terminal_.section("What the servers made of it");
         auto& out = terminal_.out();
-        auto& database = server_.database();
-        for (const auto& issued : database.issuedTokens()) {
-            out << "  Token issued  " << issued.token << " to " << issued.login << " at "
-                << issued.issuedAt << '\n';
+        auto& store = server_.store();
+        if (const auto issued = store.findToken(toUtf8(token_))) {
+            out << "  Token issued  " << issued->token << " to " << issued->login << " at "
+                << issued->issuedAt << '\n';
         }
         bool stored = false;
-        for (const auto& entry : database.ballotBox()) {
+        for (const auto& entry : store.votes()) {
             out << "  Ballot box    #" << entry.id << ' ' << entry.verdict
                 << (entry.counts ? ", counts" : ", superseded") << ", received " << entry.receivedAt
-                << '\n';
-            const auto opened = server::openVote(entry.vote, *database.election().identity);
-            out << "  Signed by     " << opened.signerSubject << " (SHA-1 "
-                << opened.signerThumbprint << ")\n"
-                << "  Opened vote\n";
-            indented(opened.xml);
+                << ", sealed\n";
             stored = stored ||
                      (entry.counts && entry.verdict == "OK" && fromUtf8(entry.token) == token_);
         }
+        showOpened(store);
         return stored;
+    }
+
+    // The servers cannot open a vote: the demo opens it as the tally does,
+    // with the election's key from its file beside the database.
+    void showOpened(server::ElectionStore& store) {
+        const auto keyFile = server::SqliteElectionStore::keyFileOf(folder_ / "election.db");
+        const auto key = server::readElectionKey(keyFile);
+        terminal_.section("Opened with the election's key, as the tally does (" +
+                          keyFile.filename().string() + "; no server holds it)");
+        auto& out = terminal_.out();
+        for (const auto& entry : store.votes()) {
+            const auto opened = server::openVote(entry.vote, key);
+            out << "  Vote #" << entry.id << "  signed by " << opened.signerSubject << " (SHA-1 "
+                << opened.signerThumbprint << ")\n";
+            indented(opened.xml);
+        }
     }
 
     Terminal& terminal_;

@@ -4,20 +4,23 @@
 #include <iterator>
 #include <optional>
 
+#include "Passphrase.h"
 #include "common/Arguments.h"
-#include "crypto/toolkit/Certificate.h"
-#include "server/ElectionDatabase.h"
+#include "server/ElectionKey.h"
 #include "server/OpenVote.h"
+#include "support/Failure.h"
 
 namespace ardenax::app {
 namespace {
 
-constexpr const char* kUsage = R"(usage: ardenax open-vote (--db FILE | --key FILE) VOTE_FILE|-
+constexpr const char* kUsage =
+    R"(usage: ardenax open-vote --election-key FILE [--passphrase-file FILE] VOTE_FILE|-
 
-Verifies the signature of a vote as the SMV received it (Base64 text), opens
-its envelope with the election's key and shows the signer and the vote.
-  --db FILE    take the election's certificate and key from its database
-  --key FILE   take them from a PEM file: the certificate, then its private key
+Verifies the signature of a vote as the SMV received it (Base64 text, as
+`ardenax export` writes it), opens its envelope with the election's key and
+shows the signer and the vote.
+  --election-key FILE     the election's key, as `ardenax election new` made it
+  --passphrase-file FILE  the key's passphrase, on the file's first line
 Exit status: 0 when the vote verifies and opens, 1 when it does not.
 )";
 
@@ -37,9 +40,10 @@ std::optional<std::string> readFile(const std::string& path) {
 
 int runOpenVoteCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                        std::ostream& err) {
-    std::string database;
     std::string keyFile;
+    std::string passphraseFile;
     std::string voteFile;
+    std::string passphrase;
     try {
         Arguments arguments(args);
         while (!arguments.done()) {
@@ -48,35 +52,35 @@ int runOpenVoteCommand(const std::vector<std::string>& args, std::istream& in, s
                 out << kUsage;
                 return 0;
             }
-            if (arg == "--db") {
-                database = arguments.valueOf(arg);
-            } else if (arg == "--key") {
+            if (arg == "--election-key") {
                 keyFile = arguments.valueOf(arg);
+            } else if (arg == "--passphrase-file") {
+                passphraseFile = arguments.valueOf(arg);
             } else if (voteFile.empty() && (arg == "-" || !arg.starts_with("--"))) {
                 voteFile = arg;
             } else {
                 throw UsageError("unexpected " + arg);
             }
         }
-        if (database.empty() == keyFile.empty()) {
-            throw UsageError("give the election's key with either --db FILE or --key FILE");
+        if (keyFile.empty()) {
+            throw UsageError("give the election's key with --election-key FILE");
         }
         if (voteFile.empty()) {
             throw UsageError("which vote? give its file, or - for standard input");
+        }
+        if (!passphraseFile.empty()) {
+            passphrase = readPassphraseFile(passphraseFile);
         }
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax open-vote", error);
     }
     const auto vote = voteFile == "-" ? std::optional(readAll(in)) : readFile(voteFile);
-    const auto pem = keyFile.empty() ? std::optional<std::string>() : readFile(keyFile);
-    if (!vote || (!keyFile.empty() && !pem)) {
-        err << "ardenax open-vote: cannot read " << (!vote ? voteFile : keyFile) << '\n';
+    if (!vote) {
+        err << "ardenax open-vote: cannot read " << voteFile << '\n';
         return 2;
     }
-    const auto election = keyFile.empty() ? server::ElectionDatabase(database).election().identity
-                                          : std::make_shared<const toolkit::Certificate>(
-                                                toolkit::Certificate::fromStorageForm(*pem));
-    const auto opened = server::openVote(*vote, *election);
+    const auto election = server::readElectionKey(keyFile, passphrase);
+    const auto opened = server::openVote(*vote, election);
     if (!opened.signerSubject.empty()) {
         out << "Signer: " << opened.signerSubject << " (SHA-1 " << opened.signerThumbprint << ")\n";
     }

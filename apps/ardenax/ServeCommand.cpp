@@ -9,6 +9,7 @@
 #include "BrowserSession.h"
 #include "common/Arguments.h"
 #include "server/ReferenceServer.h"
+#include "server/SqliteElectionStore.h"
 #include "support/Failure.h"
 
 namespace ardenax::app {
@@ -20,11 +21,15 @@ constexpr const char* kUsage =
     R"(usage: ardenax serve [options] [--browser [chromium|chrome] [-- BROWSER-ARGS]]
 
 Runs the reference Promotor and SMV over HTTPS, with the voting page, until
-Ctrl-C (SIGINT) or SIGTERM.
+Ctrl-C (SIGINT) or SIGTERM. The servers hold no election key and open no vote.
+  --role ROLE         promotor (with the page), smv, or all  (all); processes of
+                      different roles may share one database
   --address ADDR      address to listen on                  (127.0.0.1)
+  --name HOST         the name voters reach it by, for its URLs and its
+                      throwaway certificate                  (the address)
   --port N            port, 0 for any free one               (8443)
-  --db FILE           election database, made with the demo election when new
-                                                             (ardenax-election.db)
+  --db FILE           election database, made with the demo election when new,
+                      the demo's key beside it               (ardenax-election.db)
   --ca-file FILE      where to write the throwaway authority's certificate for
                       clients to trust (ARDENAX_CA_FILE)     (beside the database)
   --cert FILE --key FILE   serve with this certificate and key instead
@@ -50,7 +55,6 @@ fs::path defaultWebRoot() {
 struct ServeOptions {
     server::ReferenceServer::Options server;
     fs::path caFile;
-    bool refuseVotes = false;
     std::string browser;  // empty: none
     std::vector<std::string> browserArguments;
 };
@@ -76,6 +80,8 @@ std::chrono::seconds secondsOf(const std::string& text) {
 ServeOptions parse(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values = {{"--address", "127.0.0.1"},
                                                  {"--port", "8443"},
+                                                 {"--role", "all"},
+                                                 {"--name", ""},
                                                  {"--db", "ardenax-election.db"},
                                                  {"--web-root", defaultWebRoot().string()},
                                                  {"--ca-file", ""},
@@ -86,7 +92,7 @@ ServeOptions parse(const std::vector<std::string>& args) {
     while (!arguments.done()) {
         const std::string arg = arguments.next();
         if (arg == "--refuse-votes") {
-            options.refuseVotes = true;
+            options.server.votesClosed = true;
         } else if (arg == "--slow-votes") {
             options.server.voteDelay = secondsOf(arguments.valueOf(arg));
         } else if (arg == "--browser") {
@@ -102,6 +108,14 @@ ServeOptions parse(const std::vector<std::string>& args) {
             throw UsageError("unknown option " + arg);
         }
     }
+    const auto& role = values["--role"];
+    if (role != "all" && role != "promotor" && role != "smv") {
+        throw UsageError("--role wants promotor, smv or all, not \"" + role + "\"");
+    }
+    options.server.role = role == "promotor" ? server::ReferenceServer::Role::Promotor
+                          : role == "smv"    ? server::ReferenceServer::Role::Smv
+                                             : server::ReferenceServer::Role::All;
+    options.server.name = values["--name"];
     options.server.address = values["--address"];
     options.server.port = portOf(values["--port"]);
     options.server.database = values["--db"];
@@ -145,16 +159,25 @@ std::unique_ptr<BrowserSession> startBrowser(const server::ReferenceServer& serv
 }
 
 void printReady(const server::ReferenceServer& server, const ServeOptions& options,
-                server::ElectionDatabase& database, std::ostream& out) {
-    out << "Page: " << server.baseUrl() << "/\n"
-        << "Promotor: " << server.promotorUrl() << '\n'
-        << "SMV: " << server.smvUrl() << '\n';
+                const server::ElectionStore& store, std::ostream& out) {
+    using Role = server::ReferenceServer::Role;
+    if (options.server.role != Role::Smv) {
+        out << "Page: " << server.baseUrl() << "/\n"
+            << "Promotor: " << server.promotorUrl() << '\n';
+    }
+    if (options.server.role != Role::Promotor) {
+        out << "SMV: " << server.smvUrl() << '\n';
+    }
     if (!server.caPem().empty()) {
         out << "CA file: " << fs::absolute(options.caFile).string() << '\n';
     }
     out << "Database: " << fs::absolute(options.server.database).string() << '\n';
-    const auto demo = server::ElectionDatabase::demoSetup();
-    if (database.election().id == demo.id) {
+    const auto demo = server::SqliteElectionStore::demoSetup();
+    if (store.election().id == demo.id) {
+        out << "Demo election key: "
+            << fs::absolute(server::SqliteElectionStore::keyFileOf(options.server.database))
+                   .string()
+            << " (the tally's; no server reads it)\n";
         for (const auto& voter : demo.voters) {
             out << "Demo voter: " << voter.credentials() << " (" << voter.displayName << ")\n";
         }
@@ -180,11 +203,8 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (!server.caPem().empty()) {
         server.writeCaFile(options.caFile);
     }
-    if (options.refuseVotes) {
-        server.scriptAnswer(server::ReferenceServer::SmvPath, "ERROR votes are closed");
-    }
     const auto browser = options.browser.empty() ? nullptr : startBrowser(server, options, out);
-    printReady(server, options, server.database(), out);
+    printReady(server, options, server.store(), out);
     for (;;) {
         int received = 0;
         sigwait(&signals, &received);

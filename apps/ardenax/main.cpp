@@ -5,6 +5,7 @@
 
 #include "DemoCommand.h"
 #include "OpenVoteCommand.h"
+#include "OperatorCommands.h"
 #include "ServeCommand.h"
 #include "StoreCommand.h"
 #include "Terminal.h"
@@ -20,8 +21,12 @@ constexpr const char* kUsage = R"(usage: ardenax <command> [options]
 
 Commands:
   demo                 one voter's whole road against reference servers started for it
-  open-vote            verify and open a submitted vote, for auditors
-  serve                the reference servers and the voting page, for page developers
+  serve                the reference servers and the voting page: page developers,
+                       and an election's Promotor and SMV (--role)
+  election new         an election from its cards and voter list, and its key
+  tally                count an election offline, with its key
+  export               every stored vote and a manifest, for auditors
+  open-vote            verify and open a stored vote, with the election's key
   store list|purge     the certificates of the user's request store
 
 ardenax <command> --help tells more. ardenax --version prints the version.
@@ -52,6 +57,15 @@ int main(int argc, char** argv) {
         }
         if (args[0] == "open-vote") {
             return app::runOpenVoteCommand(rest, std::cin, std::cout, std::cerr);
+        }
+        if (args[0] == "election") {
+            return app::runElectionCommand(rest, std::cout, std::cerr);
+        }
+        if (args[0] == "tally") {
+            return app::runTallyCommand(rest, std::cout, std::cerr);
+        }
+        if (args[0] == "export") {
+            return app::runExportCommand(rest, std::cout, std::cerr);
         }
         if (args[0] == "serve") {
             return app::runServeCommand(rest, std::cout, std::cerr);

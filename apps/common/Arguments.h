@@ -1,6 +1,8 @@
 #pragma once
 
+#include <map>
 #include <ostream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,6 +31,32 @@ public:
             throw UsageError(std::string(flag) + " needs a value");
         }
         return next();
+    }
+
+    // The values of the `--name value` flags of `args`, each of `names` at
+    // most once; a flag or an argument not among them is a UsageError, as is
+    // a `required` one left out. "--help" alone gives {"--help", ""}.
+    static std::map<std::string, std::string> flags(const std::vector<std::string>& args,
+                                                    const std::set<std::string>& names,
+                                                    const std::set<std::string>& required) {
+        std::map<std::string, std::string> values;
+        Arguments arguments(args);
+        while (!arguments.done()) {
+            const std::string arg = arguments.next();
+            if (arg == "--help") {
+                return {{arg, ""}};
+            }
+            if (names.count(arg) == 0 || values.count(arg) != 0) {
+                throw UsageError("unexpected " + arg);
+            }
+            values[arg] = arguments.valueOf(arg);
+        }
+        for (const auto& name : required) {
+            if (values.count(name) == 0) {
+                throw UsageError(name + " is needed");
+            }
+        }
+        return values;
     }
 
     // Tells `err` what is wrong in one line, with the way to the help; the

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crypto/toolkit/Certificate.h"
+#include "crypto/toolkit/PasswordHash.h"
 
 namespace ardenax::server {
 
@@ -21,8 +22,9 @@ struct BallotCard {
     bool operator==(const BallotCard&) const = default;
 };
 
-// A voter and the credentials that identify them: the form pairs
-// utilizador=<login> and senha=<password>, exactly these two.
+// A voter and the credentials that identify them, as an election is made
+// from them: the form pairs utilizador=<login> and senha=<password>, exactly
+// these two. The password is kept only as a salted hash.
 struct Voter {
     std::string login;
     std::string password;
@@ -34,21 +36,32 @@ struct Voter {
     bool operator==(const Voter&) const = default;
 };
 
-// What a new election database is made from.
+// A voter as the store keeps them.
+struct VoterRecord {
+    std::string login;
+    // toolkit::PasswordHash's form.
+    std::string passwordHash;
+    std::string displayName;
+};
+
+// What a new election is made from.
 struct ElectionSetup {
     std::string id;
     std::string potency;
     std::vector<BallotCard> cards;
     std::vector<Voter> voters;
+    // The cost of each voter's password hash (toolkit::PasswordHash).
+    unsigned passwordIterations = toolkit::PasswordHash::StrongIterations;
 };
 
-// The election as the servers use it. Its identity is the certificate votes
-// are encrypted for, private key attached.
+// The election as the servers use it. Its certificate is the one votes are
+// enveloped for; its private key is kept apart, by the election's holders,
+// and never given to a server.
 struct Election {
     std::string id;
     std::string potency;
     std::vector<BallotCard> cards;
-    std::shared_ptr<const toolkit::Certificate> identity;
+    std::shared_ptr<const toolkit::Certificate> certificate;
 };
 
 struct IssuedToken {
@@ -59,7 +72,7 @@ struct IssuedToken {
     std::string issuedAt;
 };
 
-// One vote as received by the SMV, whatever its verdict.
+// One vote as received by the SMV, whatever its verdict, sealed as it came.
 struct BallotBoxEntry {
     std::int64_t id = 0;
     std::string token;
@@ -71,11 +84,9 @@ struct BallotBoxEntry {
     // What identifies the vote however it was encoded (see submissionOf);
     // empty when it is not a validly signed message.
     std::string submission;
-    // The opened document (UTF-8), empty when it could not be opened.
-    std::string xml;
     // "OK" or the refusal sent back.
     std::string verdict;
-    // Whether this is the voter's vote that counts: their latest valid one.
+    // Whether this is the voter's vote that counts: their latest accepted one.
     bool counts = false;
     std::string receivedAt;
 };

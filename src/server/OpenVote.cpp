@@ -7,8 +7,8 @@
 #include <pugixml.hpp>
 
 #include "crypto/toolkit/CmsOpening.h"
-#include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
+#include "server/SealedVote.h"
 #include "support/Failure.h"
 
 namespace ardenax::server {
@@ -16,32 +16,6 @@ namespace {
 
 constexpr std::string_view CardPrefix = "BOT_";
 constexpr std::string_view Version = "1.0";
-
-std::optional<toolkit::Bytes> decodeBase64(std::string_view text) {
-    try {
-        return toolkit::base64Decode(text);
-    } catch (const Failure&) {
-        return std::nullopt;
-    }
-}
-
-std::string_view signatureRefusal(toolkit::SignedDataCheck check) {
-    using toolkit::SignedDataCheck;
-    switch (check) {
-        case SignedDataCheck::Detached:
-            return "ERROR the vote does not embed its content";
-        case SignedDataCheck::NotOneSigner:
-            return "ERROR the vote must have exactly one signer";
-        case SignedDataCheck::NoSignerCertificate:
-            return "ERROR the vote does not carry the certificate of its signer";
-        case SignedDataCheck::BadSignature:
-            return "ERROR the signature of the vote is not valid";
-        case SignedDataCheck::Valid:
-        case SignedDataCheck::Malformed:
-            break;
-    }
-    return "ERROR the vote is not a signed message";
-}
 
 bool sameLetters(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -169,17 +143,6 @@ std::string_view checkRules(const OpenedVote& vote, const VoteExpectations& expe
 
 }  // namespace
 
-std::string submissionOf(const toolkit::SignedDataOpening& opening) {
-    return opening.check == toolkit::SignedDataCheck::Valid
-               ? toolkit::toHex(toolkit::sha256(opening.signature))
-               : std::string();
-}
-
-std::string submissionOf(std::string_view voteBase64) {
-    const auto signedDer = decodeBase64(voteBase64);
-    return signedDer ? submissionOf(toolkit::openSignedData(*signedDer)) : std::string();
-}
-
 std::string_view readVoteDocument(std::string_view content, OpenedVote& vote) {
     vote.xml = toUtf8(fromAnsi(content));
     // A choice of blanks only is a text of its own, not an empty choice: the
@@ -195,47 +158,49 @@ std::string_view readVoteDocument(std::string_view content, OpenedVote& vote) {
     return parseDocument(document, vote);
 }
 
-OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& election,
-                    const VoteExpectations& expected) {
+OpenedVote openEnvelope(std::string_view envelope, const toolkit::Certificate& election,
+                        const VoteExpectations& expected) {
     OpenedVote vote;
     const auto refuse = [&vote](std::string_view reason) {
         vote.refusal = reason;
         return vote;
     };
-    const auto signedDer = decodeBase64(voteBase64);
-    if (!signedDer) {
-        return refuse("ERROR the vote is not a signed message");
-    }
-    auto opening = toolkit::openSignedData(*signedDer);
-    if (opening.check != toolkit::SignedDataCheck::Valid) {
-        return refuse(signatureRefusal(opening.check));
-    }
-    vote.submission = submissionOf(opening);
-    vote.signerSubject = toUtf8(opening.signer->subject());
-    vote.signerThumbprint = opening.signer->thumbprint();
-    vote.signerCertificate = opening.signer->exportBase64();
-    if (expected.signerCertificate) {
-        const auto bound = decodeBase64(*expected.signerCertificate);
-        if (!bound || *bound != opening.signer->der()) {
-            return refuse("ERROR the vote is not signed by the certificate of its token");
-        }
-    }
-    const auto envelopeDer = decodeBase64(opening.content);
-    const auto envelope = envelopeDer ? toolkit::openEnvelopedData(*envelopeDer, election)
-                                      : toolkit::EnvelopeOpening{};
-    if (envelope.check == toolkit::EnvelopeCheck::Malformed) {
+    const auto opened = toolkit::openEnvelopedData(envelope, election);
+    if (opened.check == toolkit::EnvelopeCheck::Malformed) {
         return refuse("ERROR the signed content is not an envelope");
     }
-    if (envelope.check == toolkit::EnvelopeCheck::Unopenable) {
+    if (opened.check == toolkit::EnvelopeCheck::Unopenable) {
         return refuse("ERROR the envelope does not open with the election key");
     }
-    if (const auto refusal = readVoteDocument(envelope.content, vote); !refusal.empty()) {
+    if (const auto refusal = readVoteDocument(opened.content, vote); !refusal.empty()) {
         return refuse(refusal);
     }
     if (const auto refusal = checkRules(vote, expected); !refusal.empty()) {
         return refuse(refusal);
     }
     return vote;
+}
+
+OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& election,
+                    const VoteExpectations& expected) {
+    const auto sealed = checkSealedVote(voteBase64, expected.signerCertificate, election);
+    OpenedVote vote;
+    if (sealed.signer) {
+        vote.signerSubject = toUtf8(sealed.signer->subject());
+        vote.signerThumbprint = sealed.signer->thumbprint();
+        vote.signerCertificate = sealed.signer->exportBase64();
+    }
+    vote.submission = sealed.submission;
+    if (!sealed.sound()) {
+        vote.refusal = sealed.refusal;
+        return vote;
+    }
+    OpenedVote opened = openEnvelope(sealed.envelope, election, expected);
+    opened.submission = vote.submission;
+    opened.signerSubject = std::move(vote.signerSubject);
+    opened.signerThumbprint = std::move(vote.signerThumbprint);
+    opened.signerCertificate = std::move(vote.signerCertificate);
+    return opened;
 }
 
 }  // namespace ardenax::server

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "crypto/toolkit/Certificate.h"
-#include "crypto/toolkit/CmsOpening.h"
 #include "server/ElectionRecords.h"
 
 namespace ardenax::server {
@@ -53,22 +52,21 @@ struct OpenedVote {
     bool accepted() const { return refusal.empty(); }
 };
 
-// What identifies a signed vote however its text and its message are
-// encoded: the SHA-256 digest, in hexadecimal, of its signer's signature
-// value, which nobody but the voter's key can change. Empty for a text that
-// is not a validly signed message.
-std::string submissionOf(const toolkit::SignedDataOpening& opening);
-std::string submissionOf(std::string_view voteBase64);
-
 // Reads an opened vote document (ISO-8859-1 bytes, read as Windows-1252, the
 // client's code page) into `vote`: its xml, version, cards, random value and
 // potency. Gives the refusal, or "" when the document has the vote's shape.
 std::string_view readVoteDocument(std::string_view content, OpenedVote& vote);
 
-// Verifies, opens and parses a vote as posted: Base64 of a CMS SignedData
-// embedding the Base64 text of a CMS EnvelopedData for `election`, which holds
-// the vote document in ISO-8859-1 (read as Windows-1252, the client's code page).
-// Never raises for anything the vote holds: a bad vote is a refusal.
+// Opens an envelope (DER) with the election's private key and reads the vote
+// document it holds, checking it against `expected`. Never raises for
+// anything the envelope holds: a bad one is a refusal.
+OpenedVote openEnvelope(std::string_view envelope, const toolkit::Certificate& election,
+                        const VoteExpectations& expected = {});
+
+// Verifies, opens and parses a vote as posted (see checkSealedVote), which
+// holds the vote document in ISO-8859-1 (read as Windows-1252, the client's
+// code page). `election` carries the private key. Never raises for anything
+// the vote holds: a bad vote is a refusal.
 OpenedVote openVote(std::string_view voteBase64, const toolkit::Certificate& election,
                     const VoteExpectations& expected = {});
 

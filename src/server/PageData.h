@@ -12,7 +12,4 @@ namespace ardenax::server {
 // {"election": id, "cards": [{"id": "BOT_" + name, "name", "slots", "candidates": [...]}]}
 std::string electionJson(const Election& election);
 
-// {"votes": [{"id", "token", "verdict", "counted", "xml", "receivedAt"}]}, oldest first.
-std::string ballotBoxJson(const std::vector<BallotBoxEntry>& entries);
-
 }  // namespace ardenax::server

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "server/ElectionDatabase.h"
+#include "server/ElectionStore.h"
 #include "server/FormField.h"
 
 namespace ardenax::server {
@@ -16,7 +17,7 @@ public:
     static constexpr std::size_t MaxFieldLength = 256;
     static constexpr std::size_t MaxFields = 32;
 
-    explicit Promotor(ElectionDatabase& database) : database_(database) {}
+    explicit Promotor(ElectionStore& store) : store_(store) {}
 
     // The answer to the fields certificate, alg and then the credential pairs:
     // election id; display name; token; potency; election certificate (Base64
@@ -24,7 +25,11 @@ public:
     std::string answer(const std::vector<FormField>& fields);
 
 private:
-    ElectionDatabase& database_;
+    // The voter whose credentials are exactly these pairs, in any order:
+    // utilizador=<login> and senha=<password>.
+    std::optional<VoterRecord> authenticate(const std::vector<FormField>& credentials);
+
+    ElectionStore& store_;
 };
 
 }  // namespace ardenax::server

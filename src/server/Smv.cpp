@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "crypto/toolkit/Encoding.h"
-#include "server/OpenVote.h"
+#include "server/SealedVote.h"
 #include "support/Failure.h"
 
 namespace ardenax::server {
@@ -31,6 +31,9 @@ bool isPinHash(const std::string& text) {
 }  // namespace
 
 std::string Smv::answer(const std::vector<FormField>& fields) {
+    if (closed_) {
+        return std::string(Closed);
+    }
     const FormField* pin = nullptr;
     const FormField* token = nullptr;
     const FormField* vote = nullptr;
@@ -55,7 +58,7 @@ std::string Smv::answer(const std::vector<FormField>& fields) {
     entry.token = token->value;
     entry.pinHash = pin->value;
     entry.vote = vote->value;
-    const auto issued = database_.findToken(token->value);
+    const auto issued = store_.findToken(token->value);
     if (issued) {
         entry.login = issued->login;
     }
@@ -64,16 +67,13 @@ std::string Smv::answer(const std::vector<FormField>& fields) {
     } else if (!isPinHash(pin->value)) {
         entry.verdict = "ERROR the PIN hash is not 28 characters of Base64";
     } else {
-        const auto& election = database_.election();
-        // The expensive part, done outside the database's lock.
-        const auto opened = openVote(vote->value, *election.identity,
-                                     {issued->certificate, election.cards, election.potency});
-        entry.submission = opened.submission;
-        entry.xml = opened.xml;
-        entry.counts = opened.accepted();
-        entry.verdict = opened.accepted() ? "OK" : opened.refusal;
+        const auto sealed =
+            checkSealedVote(vote->value, issued->certificate, *store_.election().certificate);
+        entry.submission = sealed.submission;
+        entry.counts = sealed.sound();
+        entry.verdict = sealed.sound() ? "OK" : sealed.refusal;
     }
-    return database_.storeVote(std::move(entry)).verdict;
+    return store_.storeVote(std::move(entry)).verdict;
 }
 
 }  // namespace ardenax::server

@@ -41,7 +41,11 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& file, bool creat
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, BusyTimeoutMs);
-    execute("PRAGMA journal_mode = WAL; PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL;");
+    // Deleted and overwritten content is zeroed, not left in free pages: the
+    // file once held passwords and the election's key.
+    execute(
+        "PRAGMA journal_mode = WAL; PRAGMA foreign_keys = ON; PRAGMA synchronous = FULL; "
+        "PRAGMA secure_delete = ON;");
 }
 
 void SqliteConnection::execute(std::string_view sql) {

@@ -5,6 +5,7 @@
 
 #include "DemoCommand.h"
 #include "OpenVoteCommand.h"
+#include "OperatorCommands.h"
 #include "ServeCommand.h"
 #include "StoreCommand.h"
 #include "Terminal.h"
@@ -34,6 +35,15 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
     const Command openVote = [&](const auto& args, std::ostream& err) {
         return runOpenVoteCommand(args, noInput, out, err);
     };
+    const Command tally = [&](const auto& args, std::ostream& err) {
+        return runTallyCommand(args, out, err);
+    };
+    const Command election = [&](const auto& args, std::ostream& err) {
+        return runElectionCommand(args, out, err);
+    };
+    const Command exportVotes = [&](const auto& args, std::ostream& err) {
+        return runExportCommand(args, out, err);
+    };
     const std::vector<std::tuple<Command, std::vector<std::string>, std::string>> cases = {
         {serve, {"--port"}, "ardenax serve: --port needs a value (see ardenax serve --help)\n"},
         {serve,
@@ -57,12 +67,24 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
          "--help)\n"},
         {openVote,
          {"vote.txt"},
-         "ardenax open-vote: give the election's key with either --db FILE or --key FILE (see "
-         "ardenax open-vote --help)\n"},
+         "ardenax open-vote: give the election's key with --election-key FILE (see ardenax "
+         "open-vote --help)\n"},
         {openVote,
-         {"--db", "e.db"},
+         {"--election-key", "election-key.pem"},
          "ardenax open-vote: which vote? give its file, or - for standard input (see ardenax "
          "open-vote --help)\n"},
+        {tally,
+         {"--db", "election.db"},
+         "ardenax tally: --election-key is needed (see ardenax tally --help)\n"},
+        {election,
+         {"new", "--cards", "c.json", "--out", "x"},
+         "ardenax election: --voters is needed (see ardenax election --help)\n"},
+        {election,
+         {"old"},
+         "ardenax election: unknown command old (see ardenax election --help)\n"},
+        {exportVotes,
+         {"--db", "election.db", "--out"},
+         "ardenax export: --out needs a value (see ardenax export --help)\n"},
     };
     for (const auto& [command, args, expected] : cases) {
         std::ostringstream err;

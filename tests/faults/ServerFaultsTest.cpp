@@ -17,6 +17,7 @@
 
 #include "common/TempDir.h"
 #include "integration/ChildProcess.h"
+#include "integration/ServeProcess.h"
 #include "server/ClientVote.h"
 #include "server/ReferenceServer.h"
 #include "server/SqliteConnection.h"
@@ -32,34 +33,11 @@ class ServerFaults : public ::testing::Test {
 protected:
     ServerFaults() { settings.caFile = dir.path() / "ca.pem"; }
 
-    // `ardenax serve` on an ephemeral port, and its two URLs once it is ready.
-    struct Served {
-        Served(const std::filesystem::path& file, const std::filesystem::path& caFile)
-            : process(ARDENAX_PROGRAM, {"serve", "--port", "0", "--db", file.string(), "--ca-file",
-                                        caFile.string()}) {
-            for (auto line = process.readLine(); line && *line != "Ready.";
-                 line = process.readLine()) {
-                if (line->starts_with("Promotor: ")) {
-                    promotorUrl = fromUtf8(line->substr(10));
-                } else if (line->starts_with("SMV: ")) {
-                    smvUrl = fromUtf8(line->substr(5));
-                }
-            }
-        }
-
-        Served(const Served&) = delete;
-        Served& operator=(const Served&) = delete;
-        // Stops the server unless a test has ended it already.
-        ~Served() {
-            if (process.pid() > 0) {
-                process.kill(SIGTERM);
-            }
-        }
-
-        testing::ChildProcess process;
-        Text promotorUrl;
-        Text smvUrl;
-    };
+    // `ardenax serve` on this test's database, trusted through its CA file.
+    testing::ServeProcess serve() const {
+        return testing::ServeProcess(
+            {"--db", file.string(), "--ca-file", settings.caFile.string()});
+    }
 
     testing::TempDir dir;
     std::filesystem::path file = dir.path() / "election.db";
@@ -167,7 +145,7 @@ int portOf(const Text& url) {
 // a header or a body without an end is cut off. Either way the server's memory
 // stays flat, and it goes on serving.
 TEST_F(ServerFaults, RequestsWithoutAnEndFillNoMemory) {
-    const Served served(file, settings.caFile);
+    const auto served = serve();
     const int port = portOf(served.smvUrl);
     const std::string chunked =
         "POST /smv/votesetter HTTP/1.1\r\nHost: 127.0.0.1\r\n"
@@ -251,7 +229,7 @@ TEST_F(ServerFaults, ClientsTricklingTheirRequestsAreCutOffAndOthersServed) {
 // A crash in the middle of a stream of votes loses none that was answered "OK".
 TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
     constexpr int Votes = 12;
-    Served served(file, settings.caFile);
+    auto served = serve();
     testing::ChildProcess& serve = served.process;
     const Text& promotorUrl = served.promotorUrl;
     const Text& smvUrl = served.smvUrl;
@@ -285,7 +263,7 @@ TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
     ASSERT_TRUE(check.step());
     EXPECT_EQ(check.text(0), "ok");
     ReferenceServer restarted({.database = file});
-    const auto box = restarted.database().ballotBox();
+    const auto box = restarted.store().votes();
     const auto stored = std::count_if(
         box.begin(), box.end(), [](const BallotBoxEntry& entry) { return entry.verdict == "OK"; });
     // A vote stored just before the crash may have gone unanswered.

@@ -136,7 +136,7 @@ TEST_F(StoreFaults, TwoHostsVoteAtOnceOnOneStore) {
         host->closeInput();
         EXPECT_EQ(host->wait(), 0);
     }
-    EXPECT_EQ(testing::countedVotes(server.database()).size(), 2U);
+    EXPECT_EQ(testing::countedVotes(server.store()).size(), 2U);
 }
 
 }  // namespace

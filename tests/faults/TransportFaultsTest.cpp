@@ -203,8 +203,8 @@ TEST_F(TransportFaults, VoteStoredButUnansweredCountsOnceAfterARetry) {
     control.setPINHash(u"1234");
     EXPECT_TRUE(control.getConfirmationText().starts_with(u"ERROR_18_"));
     EXPECT_TRUE(control.getConfirmationText().starts_with(u"Tem a certeza"));
-    EXPECT_EQ(election.database().ballotBox().size(), 2U);
-    EXPECT_EQ(testing::countedVotes(election.database()).size(), 1U);
+    EXPECT_EQ(election.store().votes().size(), 2U);
+    EXPECT_EQ(testing::countedVotes(election.store()).size(), 1U);
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST(OpenVoteTest, RefusesWhatIsNotASealedVoteForThisElectionOrOutsideTheFormatO
          "ERROR the vote is not a signed message"},
         {toolkit::base64Encode(toolkit::signEmbedded("hello", *clientCertificate())),
          "ERROR the signed content is not an envelope"},
-        {seal(xml, other), "ERROR the envelope does not open with the election key"},
+        {seal(xml, other), "ERROR the vote is not sealed for this election"},
     };
     const std::vector<std::pair<std::string, std::string>> documents = {
         {document(president + "<Random>R</Random"), malformed},

@@ -14,6 +14,7 @@
 #include "server/ReferenceServer.h"
 #include "server/Smv.h"
 #include "server/SqliteConnection.h"
+#include "server/SqliteElectionStore.h"
 #include "transport/HttpClient.h"
 
 namespace ardenax::server {
@@ -70,9 +71,9 @@ TEST_F(ReferenceServerTest, PromotorAnswersSixFieldsOrRefusesWithAReason) {
     EXPECT_EQ(answer[0], "ARDENAX-DEMO");
     EXPECT_EQ(answer[1], "Inês Moreira");
     EXPECT_EQ(answer[3], "1");
-    EXPECT_EQ(answer[4], server.database().election().identity->exportBase64());
+    EXPECT_EQ(answer[4], server.store().election().certificate->exportBase64());
     EXPECT_EQ(answer[5], "Presidente,1##Assembleia,3##Referendo,2");
-    EXPECT_EQ(server.database().issuedTokens().at(0).token, answer[2]);
+    EXPECT_EQ(server.store().latestToken("eleitor3"), answer[2]);
 
     const auto issued = toolkit::issueServerCertificate(toolkit::createAuthority("CA"), {"x"});
     auto garbled = tokenForm("eleitor1", "demo1");
@@ -92,14 +93,15 @@ TEST_F(ReferenceServerTest, PromotorAnswersSixFieldsOrRefusesWithAReason) {
              {oversized, "ERROR a field of the form is too large"}}) {
         EXPECT_EQ(post(params, server.promotorUrl()), refusal);
     }
-    EXPECT_EQ(server.database().issuedTokens().size(), 1U);
+    EXPECT_EQ(server.store().latestToken("eleitor1"), std::nullopt);
 }
 
-// Every vote is stored with its verdict; only a valid one counts. The
-// refusals of the vote's content are openVote's; here are the form's, the
-// vote bound to its token's certificate, and the choices to the candidates
-// (a blank is always allowed).
-TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne) {
+// Every vote is stored sealed, with its verdict; only a valid one counts. The
+// refusals of the signed message's own shape are SealedVote's; here are the
+// form's, the vote bound to its token's certificate and sealed for this
+// election. What the vote says (its choices) the SMV cannot read: the tally
+// judges it.
+TEST_F(ReferenceServerTest, SmvStoresEveryVoteSealedWithItsVerdictAndCountsTheValidOne) {
     auto& server = start();
     const auto answer = obtainToken("eleitor1", "demo1");
     const auto vote = demoVote(answer);
@@ -107,29 +109,35 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteWithItsVerdictAndCountsTheValidOne
         clientSeal(clientXml({{"BOT_Presidente", {"Maria Pereira"}}}, "1"), answer[4],
                    std::make_shared<const toolkit::Certificate>(
                        toolkit::Certificate::createSelfSigned(u"CN=ArdenaCert, O=TELMARQ, C=PT")));
+    const auto elsewhere =
+        clientSeal(clientXml({{"BOT_Presidente", {"Maria Pereira"}}}, "1"),
+                   toolkit::createRecipientCertificate("Another election").exportBase64(),
+                   clientCertificate());
     EXPECT_EQ(castVote("0123456789ABCDEF0123456789ABCDEF", vote), "ERROR unknown token");
     EXPECT_EQ(castVote(answer[2], vote, "MTIzNA=="),
               "ERROR the PIN hash is not 28 characters of Base64");
     EXPECT_EQ(castVote(answer[2], foreign),
               "ERROR the vote is not signed by the certificate of its token");
-    EXPECT_EQ(castVote(answer[2], demoVote(answer, "Ana")),
-              "ERROR a choice of the vote is not a candidate of its card");
+    EXPECT_EQ(castVote(answer[2], elsewhere), "ERROR the vote is not sealed for this election");
     EXPECT_EQ(castVote(answer[2], std::string(Smv::MaxVoteLength + 1, 'A')),
               "ERROR a field of the form is too large");
     EXPECT_EQ(post({{u"pin", u"x"}, {u"token", u"y"}}, server.smvUrl()),
               "ERROR the form must hold the fields pin, token and vote once each");
+    EXPECT_EQ(castVote(answer[2], demoVote(answer, "Ana")), "OK");
     EXPECT_EQ(castVote(answer[2], vote), "OK");
 
-    const auto box = server.database().ballotBox();
-    ASSERT_EQ(box.size(), 5U);
+    const auto box = server.store().votes();
+    ASSERT_EQ(box.size(), 6U);
     EXPECT_EQ(box[0].verdict, "ERROR unknown token");
     EXPECT_EQ(box[1].pinHash, "MTIzNA==");
     EXPECT_EQ(box[2].vote, foreign);
-    EXPECT_EQ(box[4].login, "eleitor1");
+    EXPECT_EQ(box[5].login, "eleitor1");
+    EXPECT_EQ(box[5].vote, vote);
+    EXPECT_FALSE(box[4].counts);
+    EXPECT_TRUE(box[5].counts);
     EXPECT_EQ(
-        box[4].xml,
+        testing::openedDocument(database_, box[5]),
         clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim", ""}}}, "1"));
-    EXPECT_EQ(testing::countedVotes(server.database()).size(), 1U);
 }
 
 // Other texts of one signed vote: its Base64 with white space after and
@@ -160,49 +168,31 @@ std::vector<std::string> otherEncodings(const std::string& vote) {
 }
 
 // A vote posted again, in any of its encodings, or a vote on a token its
-// voter has since replaced, never counts: also for votes stored by an older
-// schema, which opening brings up to date. Tokens and the election key
-// outlive the server that made them.
-TEST_F(ReferenceServerTest, ReplaysAndOlderTokensNeverCountEvenInAnOlderDatabase) {
-    const std::vector<std::string> olderSchemas = {
-        // Version 1: no replay check at all.
-        "DROP INDEX ballot_box_submission; DROP INDEX token_login;"
-        "ALTER TABLE ballot_box DROP COLUMN submission; PRAGMA user_version = 1;",
-        // Version 2: replays known by the digest of the posted text.
-        "DROP INDEX ballot_box_submission; ALTER TABLE ballot_box DROP COLUMN submission;"
-        "ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;"
-        "CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest); PRAGMA user_version = "
-        "2;"};
-    for (const auto& olderSchema : olderSchemas) {
-        SCOPED_TRACE(olderSchema);
-        std::filesystem::remove(database_);
-        start();
-        const auto first = obtainToken("eleitor1", "demo1");
-        const auto firstVote = demoVote(first);
-        EXPECT_EQ(castVote(first[2], firstVote), "OK");
-        const auto other = obtainToken("eleitor2", "demo2");
-        server_.reset();
-        SqliteConnection(database_, false).execute(olderSchema);
-        auto& server = start();
-        EXPECT_EQ(castVote(other[2], demoVote(other)), "OK");
-        // The voter votes again on the same token, as the control allows.
-        const auto secondVote = demoVote(first, "Rita Fonseca");
-        EXPECT_EQ(castVote(first[2], secondVote), "OK");
-        EXPECT_EQ(castVote(first[2], firstVote), "ERROR the vote was received before");
-        const auto replays = otherEncodings(firstVote);
-        for (const auto& replay : replays) {
-            EXPECT_EQ(castVote(first[2], replay), "ERROR the vote was received before") << replay;
-        }
-        EXPECT_EQ(castVote(first[2], secondVote), "ERROR the vote was received before");
-        obtainToken("eleitor1", "demo1");
-        EXPECT_EQ(castVote(first[2], demoVote(first, "João Carvalho")),
-                  "ERROR the token is not the voter's latest");
-        const auto counted = testing::countedVotes(server.database());
-        ASSERT_EQ(counted.size(), 2U);
-        EXPECT_EQ(counted[0].login, "eleitor2");
-        EXPECT_NE(counted[1].xml.find("Rita Fonseca"), std::string::npos);
-        EXPECT_EQ(server.database().ballotBox().size(), 6 + replays.size());
+// voter has since replaced, never counts.
+TEST_F(ReferenceServerTest, ReplaysInAnyEncodingAndOlderTokensNeverCount) {
+    auto& server = start();
+    const auto first = obtainToken("eleitor1", "demo1");
+    const auto firstVote = demoVote(first);
+    EXPECT_EQ(castVote(first[2], firstVote), "OK");
+    const auto other = obtainToken("eleitor2", "demo2");
+    EXPECT_EQ(castVote(other[2], demoVote(other)), "OK");
+    // The voter votes again on the same token, as the control allows.
+    const auto secondVote = demoVote(first, "Rita Fonseca");
+    EXPECT_EQ(castVote(first[2], secondVote), "OK");
+    EXPECT_EQ(castVote(first[2], firstVote), "ERROR the vote was received before");
+    const auto replays = otherEncodings(firstVote);
+    for (const auto& replay : replays) {
+        EXPECT_EQ(castVote(first[2], replay), "ERROR the vote was received before") << replay;
     }
+    EXPECT_EQ(castVote(first[2], secondVote), "ERROR the vote was received before");
+    obtainToken("eleitor1", "demo1");
+    EXPECT_EQ(castVote(first[2], demoVote(first, "João Carvalho")),
+              "ERROR the token is not the voter's latest");
+    const auto counted = testing::countedVotes(server.store());
+    ASSERT_EQ(counted.size(), 2U);
+    EXPECT_EQ(counted[0].login, "eleitor2");
+    EXPECT_EQ(counted[1].vote, secondVote);
+    EXPECT_EQ(server.store().votes().size(), 6 + replays.size());
 }
 
 // The CA file replaces whatever has its name, a link included, and is never
@@ -221,12 +211,12 @@ TEST_F(ReferenceServerTest, TheCaFileNeverWritesThroughALinkAtItsName) {
 
 TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
     constexpr int Voters = 20;
-    auto setup = ElectionDatabase::demoSetup();
+    auto setup = SqliteElectionStore::demoSetup();
     setup.voters.clear();
     for (int i = 0; i < Voters; ++i) {
         setup.voters.push_back({std::to_string(i), std::to_string(i), "Voter"});
     }
-    ElectionDatabase::create(database_, setup);
+    SqliteElectionStore::create(database_, setup, SqliteElectionStore::keyFileOf(database_));
     auto& server = start();
     std::vector<std::string> verdicts(Voters);
     std::vector<std::thread> voters;
@@ -241,7 +231,7 @@ TEST_F(ReferenceServerTest, TwentyConcurrentVotersAreAllCounted) {
         voter.join();
     }
     EXPECT_EQ(verdicts, std::vector<std::string>(Voters, "OK"));
-    EXPECT_EQ(testing::countedVotes(server.database()).size(), std::size_t{Voters});
+    EXPECT_EQ(testing::countedVotes(server.store()).size(), std::size_t{Voters});
 }
 
 TEST_F(ReferenceServerTest, RequestsThatAreNotFormsOrTooLargeAreRefusedInTheirBody) {
@@ -261,14 +251,24 @@ TEST_F(ReferenceServerTest, RequestsThatAreNotFormsOrTooLargeAreRefusedInTheirBo
         EXPECT_NE(answer->body.find("<BODY>" + std::string(refusal) + "</BODY>"),
                   std::string::npos);
     }
-    EXPECT_TRUE(server.database().ballotBox().empty());
+    EXPECT_TRUE(server.store().votes().empty());
 }
 
-TEST_F(ReferenceServerTest, ServesTlsForBothLoopbackNamesOrWithAGivenCertificate) {
+TEST_F(ReferenceServerTest, ServesTlsForItsNamesOrWithAGivenCertificate) {
     auto& server = start();
     EXPECT_EQ(post({}, "https://localhost:" + std::to_string(server.port()) +
                            std::string(ReferenceServer::SmvPath)),
               "ERROR the form must hold the fields pin, token and vote once each");
+    // The name voters reach it by: in its URLs, and in its certificate.
+    auto& named = start({.name = "voto.example.test"});
+    EXPECT_EQ(named.smvUrl(), "https://voto.example.test:" + std::to_string(named.port()) +
+                                  std::string(ReferenceServer::SmvPath));
+    httplib::SSLClient byName("voto.example.test", named.port());
+    byName.set_hostname_addr_map({{"voto.example.test", "127.0.0.1"}});
+    byName.set_ca_cert_path(caFile_.c_str());
+    const auto answer = byName.Get("/election.json");
+    ASSERT_TRUE(answer) << httplib::to_string(answer.error());
+    EXPECT_EQ(answer->status, 200);
 
     const auto authority = toolkit::createAuthority("Operator CA");
     const auto identity = dir_.path() / "server.pem";
@@ -284,11 +284,14 @@ TEST_F(ReferenceServerTest, ServesTlsForBothLoopbackNamesOrWithAGivenCertificate
               0);
 }
 
-// What a page developer reads beside the endpoints: the cards with their
-// candidates, the ballot box, and the voting page itself.
-TEST_F(ReferenceServerTest, ServesElectionBallotBoxAndStaticPages) {
+// No route shows a choice, a token or anything of a voter: the page's own
+// files, the cards with their candidates, and what each endpoint says to a GET.
+TEST_F(ReferenceServerTest, NoRouteShowsAChoiceOrAToken) {
     std::ofstream(dir_.path() / "index.html") << "<p>Votar</p>";
     auto& server = start({.webRoot = dir_.path()});
+    const auto answer = obtainToken("eleitor2", "demo2");
+    const std::string secret = "Escolha secreta 42";
+    EXPECT_EQ(castVote(answer[2], demoVote(answer, secret)), "OK");
     httplib::SSLClient client("127.0.0.1", server.port());
     client.set_ca_cert_path(caFile_.c_str());
     const auto election = client.Get("/election.json");
@@ -297,8 +300,31 @@ TEST_F(ReferenceServerTest, ServesElectionBallotBoxAndStaticPages) {
     EXPECT_EQ(nlohmann::json::parse(election->body)["cards"][2],
               nlohmann::json::parse(R"({"id":"BOT_Referendo","name":"Referendo","slots":2,
                                         "candidates":["Sim","Não"]})"));
-    EXPECT_EQ(client.Get("/ballot-box.json")->body, R"({"votes":[]})");
     EXPECT_EQ(client.Get("/")->body, "<p>Votar</p>");
+    for (const auto* path : {"/", "/index.html", "/election.json", "/ballot-box.json",
+                             "/votes.json", "/promotor/obtaintoken", "/smv/votesetter"}) {
+        for (const auto& got : {client.Get(path), client.Post(path, "", "text/plain")}) {
+            ASSERT_TRUE(got) << path;
+            for (const auto& kept :
+                 {secret, answer[2], std::string("eleitor2"), std::string("<Choice>")}) {
+                EXPECT_EQ(got->body.find(kept), std::string::npos) << path << ": " << kept;
+            }
+        }
+    }
+    EXPECT_EQ(client.Get("/ballot-box.json")->status, 404);
+}
+
+// Each role serves its own routes, over one database that two processes share.
+TEST_F(ReferenceServerTest, EachRoleServesItsOwnRoutes) {
+    auto& promotor = start({.role = ReferenceServer::Role::Promotor});
+    ReferenceServer smv({.database = database_, .role = ReferenceServer::Role::Smv});
+    std::ofstream(caFile_, std::ios::app) << smv.caPem();
+    const auto answer = obtainToken("eleitor4", "demo4");
+    EXPECT_EQ(post(testing::voteForm(answer[2], demoVote(answer)), smv.smvUrl()), "OK");
+    EXPECT_EQ(post(testing::voteForm(answer[2], demoVote(answer)), promotor.smvUrl()),
+              "ERROR HTTP 404");
+    EXPECT_EQ(post(tokenForm("eleitor4", "demo4"), smv.promotorUrl()), "ERROR HTTP 404");
+    EXPECT_EQ(testing::countedVotes(promotor.store()).size(), 1U);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Whole votes against the Linux reference servers on loopback, each opened
-# again from the ballot box with `ardenax open-vote`:
+# Whole votes against the Linux reference servers on loopback, each exported
+# from the ballot box and opened with the election's key (`ardenax open-vote`):
 #   1. JScript under cscript through ArdenaX.dll (registered per machine:
 #      Wine's COM activation does not see per-user classes);
 #   2. ardenax-host.exe --jsonl under Wine.
@@ -21,12 +21,14 @@ trap cleanup EXIT
 start_reference_servers "$ardenax"
 
 fail() { echo "FAILED: $*"; exit 1; }
-check_opened() {  # the voter's stored vote, opened with the election's key, names $2
-    sqlite3 "$work/election.db" "SELECT vote FROM ballot_box WHERE login = '$1'" >"$work/$1.vote"
-    local out
-    out=$("$ardenax" open-vote --db "$work/election.db" "$work/$1.vote") ||
-        fail "the vote of $1 does not open"
-    grep -q "$2" <<<"$out" || fail "the vote of $1 lacks $2: $out"
+check_opened() {  # the last stored vote, opened with the election's key, names $1
+    rm -rf "$work/audit"
+    "$ardenax" export --db "$work/election.db" --out "$work/audit" >/dev/null
+    local last out
+    last=$(find "$work/audit/votes" -name '*.vote' | sort -V | tail -n1)
+    out=$("$ardenax" open-vote --election-key "$work/election-key.pem" "$last") ||
+        fail "the last vote does not open"
+    grep -q "$1" <<<"$out" || fail "the last vote lacks $1: $out"
 }
 
 wine regsvr32 /s "Z:$dll"
@@ -36,7 +38,7 @@ echo "$out"
 [ "$(tail -n1 <<<"$out" | tr -d '\r')" = "vote: OK" ] || fail "the script vote"
 # The script's end released the control: the voter's key went with the page.
 [ -z "$(ls -A "$work/stores/REQUEST")" ] || fail "the voter's key outlived the script"
-check_opened eleitor1 "Maria Pereira"
+check_opened "Maria Pereira"
 
 replies=$(printf '%s\n' \
     '{"id":1,"method":"obtainToken","args":["utilizador=eleitor2###senha=demo2"]}' \
@@ -44,5 +46,5 @@ replies=$(printf '%s\n' \
     '{"id":3,"method":"setPINHash","args":["1357"]}' '{"id":4,"method":"getConfirmationText"}' |
     wine "$windows_host" --jsonl --auto-close-message-boxes)
 grep -q '^{"id":4,"result":"Tem a certeza' <<<"$replies" || fail "the host vote: $replies"
-check_opened eleitor2 "Rita Fonseca"
+check_opened "Rita Fonseca"
 echo "whole-votes: OK"

@@ -1,24 +1,29 @@
-#include "server/ElectionDatabase.h"
+#include "server/SqliteElectionStore.h"
 
-#include <algorithm>
 #include <array>
-#include <set>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 #include "crypto/toolkit/Encoding.h"
+#include "crypto/toolkit/PasswordHash.h"
 #include "crypto/toolkit/Pki.h"
 #include "crypto/toolkit/Random.h"
-#include "server/OpenVote.h"
+#include "server/ElectionSetupCheck.h"
+#include "server/SealedVote.h"
 #include "support/Failure.h"
+#include "support/StagedFile.h"
 
 namespace ardenax::server {
 namespace {
 
-constexpr int SchemaVersion = 3;
-constexpr std::size_t MaxNameLength = 100;
-constexpr int MaxSlots = 32767;
+namespace fs = std::filesystem;
+
+constexpr int SchemaVersion = 4;
 constexpr std::size_t TokenBytes = 16;
-constexpr std::string_view LoginField = "utilizador";
-constexpr std::string_view PasswordField = "senha";
+// The demo's passwords are printed for all to see: a costly hash protects
+// nothing there, and would slow every demo and test down.
+constexpr unsigned DemoPasswordIterations = 1000;
 
 constexpr std::string_view Schema = R"sql(
 CREATE TABLE election (
@@ -67,8 +72,9 @@ PRAGMA user_version = 1;
 
 // Each version's changes, applied in turn to older files on opening. Version
 // 2 recognised replays by the digest of the posted text; version 3 by the
-// submission (see submissionOf), which every encoding of one vote shares.
-constexpr std::array<std::string_view, 2> SchemaUpgrades = {R"sql(
+// submission (see submissionOf), which every encoding of one vote shares;
+// version 4 keeps no opened vote, no password and no election key.
+constexpr std::array<std::string_view, 3> SchemaUpgrades = {R"sql(
 ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;
 CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest);
 CREATE INDEX token_login ON token (login);
@@ -80,10 +86,13 @@ ALTER TABLE ballot_box DROP COLUMN vote_digest;
 ALTER TABLE ballot_box ADD COLUMN submission TEXT;
 CREATE INDEX ballot_box_submission ON ballot_box (submission);
 PRAGMA user_version = 3;
+)sql",
+                                                            R"sql(
+ALTER TABLE election RENAME COLUMN identity TO certificate;
+ALTER TABLE voter RENAME COLUMN password TO password_hash;
+ALTER TABLE ballot_box DROP COLUMN xml;
+PRAGMA user_version = 4;
 )sql"};
-
-constexpr std::string_view Replayed = "ERROR the vote was received before";
-constexpr std::string_view Superseded = "ERROR the token is not the voter's latest";
 
 // A text, or NULL for the empty text.
 void bindOrNull(SqliteStatement& statement, int index, const std::string& text) {
@@ -91,59 +100,6 @@ void bindOrNull(SqliteStatement& statement, int index, const std::string& text) 
         statement.bindNull(index);
     } else {
         statement.bind(index, text);
-    }
-}
-
-Failure invalidSetup(const std::string& what) {
-    return {Failure::InvalidProcedureCall, fromUtf8(what), u"ElectionDatabase"};
-}
-
-// Names travel unescaped in an HTML page, in ';'-, ','- and '##'-separated
-// answers and in name=value credential pairs, so the characters that would
-// break any of them are refused rather than escaped.
-void requirePlain(const std::string& text, std::string_view forbidden, const std::string& what) {
-    const bool wellFormed =
-        !text.empty() && text.size() <= MaxNameLength && toUtf8(fromUtf8(text)) == text &&
-        std::none_of(text.begin(), text.end(), [&](char c) {
-            const auto byte = static_cast<unsigned char>(c);
-            return byte < 0x20 || byte == 0x7F || forbidden.find(c) != std::string_view::npos;
-        });
-    if (!wellFormed) {
-        throw invalidSetup("Invalid " + what + ": \"" + text + "\"");
-    }
-}
-
-void validate(const ElectionSetup& setup) {
-    constexpr std::string_view Markup = "&<>;\"'";
-    requirePlain(setup.id, Markup, "election id");
-    requirePlain(setup.potency, Markup, "potency");
-    if (setup.cards.empty()) {
-        throw invalidSetup("An election needs at least one ballot card");
-    }
-    std::set<std::string> names;
-    for (const auto& card : setup.cards) {
-        requirePlain(card.name, "&<>;\"',#=", "ballot card name");
-        // The client writes its vote in Windows-1252: a name it cannot write
-        // would never match.
-        const Text name = fromUtf8(card.name);
-        if (!std::all_of(name.begin(), name.end(), isAnsi) || !names.insert(card.name).second) {
-            throw invalidSetup("Invalid ballot card name: \"" + card.name + "\"");
-        }
-        if (card.slots < 1 || card.slots > MaxSlots) {
-            throw invalidSetup("Invalid slot count for ballot card \"" + card.name + "\"");
-        }
-        for (const auto& candidate : card.candidates) {
-            requirePlain(candidate, "#", "candidate");
-        }
-    }
-    std::set<std::string> logins;
-    for (const auto& voter : setup.voters) {
-        requirePlain(voter.login, "=#", "login");
-        requirePlain(voter.password, "=#", "password");
-        requirePlain(voter.displayName, Markup, "display name");
-        if (!logins.insert(voter.login).second) {
-            throw invalidSetup("Duplicate login: \"" + voter.login + "\"");
-        }
     }
 }
 
@@ -174,18 +130,36 @@ private:
     bool committed_ = false;
 };
 
-void fill(SqliteConnection& connection, const ElectionSetup& setup) {
-    const auto identity = toolkit::createRecipientCertificate("ArdenaX election " + setup.id);
+// Keeps the election's key in `keyFile`, for the user alone, never over a
+// file that is there: it may hold another election's key. An upgrade that
+// was stopped after writing it finds its own key there, which is fine.
+void writeKeyFile(const fs::path& keyFile, const std::string& pem) {
+    const auto folder = keyFile.parent_path().empty() ? fs::path(".") : keyFile.parent_path();
+    if (StagedFile(folder, pem, StagedFile::Readers::Owner).publishAs(keyFile)) {
+        return;
+    }
+    std::ifstream existing(keyFile, std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(existing), {}};
+    if (content != pem) {
+        throw Failure(
+            Failure::E_Fail,
+            u"Will not write the election key over " + keyFile.u16string() + u": the file is there",
+            u"ElectionStore");
+    }
+}
+
+void fill(SqliteConnection& connection, const ElectionSetup& setup,
+          const toolkit::Certificate& certificate) {
     Transaction transaction(connection);
     connection.execute(Schema);
     for (const auto upgrade : SchemaUpgrades) {
         connection.execute(upgrade);
     }
     connection
-        .prepare("INSERT INTO election (singleton, id, potency, identity) VALUES (1, ?, ?, ?)")
+        .prepare("INSERT INTO election (singleton, id, potency, certificate) VALUES (1, ?, ?, ?)")
         .bind(1, setup.id)
         .bind(2, setup.potency)
-        .bind(3, identity.storageForm())
+        .bind(3, certificate.exportBase64())
         .run();
     std::int64_t position = 0;
     for (const auto& card : setup.cards) {
@@ -205,55 +179,93 @@ void fill(SqliteConnection& connection, const ElectionSetup& setup) {
         ++position;
     }
     for (const auto& voter : setup.voters) {
-        connection.prepare("INSERT INTO voter (login, password, display_name) VALUES (?, ?, ?)")
+        connection
+            .prepare("INSERT INTO voter (login, password_hash, display_name) VALUES (?, ?, ?)")
             .bind(1, voter.login)
-            .bind(2, voter.password)
+            .bind(2, toolkit::PasswordHash::make(voter.password, setup.passwordIterations))
             .bind(3, voter.displayName)
             .run();
     }
     transaction.commit();
 }
 
-// Brings a database of an earlier schema to the current one, in one
-// transaction: the stored votes' submissions included.
-void upgrade(SqliteConnection& connection, std::int64_t from) {
-    Transaction transaction(connection);
-    for (auto version = from; version < SchemaVersion; ++version) {
-        connection.execute(SchemaUpgrades.at(static_cast<std::size_t>(version - 1)));
-    }
-    auto votes = connection.prepare("SELECT id, vote FROM ballot_box");
+// The stored votes' submissions, which version 3 added, where a vote lacks one.
+void fillSubmissions(SqliteConnection& connection) {
+    auto votes = connection.prepare("SELECT id, vote FROM ballot_box WHERE submission IS NULL");
     while (votes.step()) {
         auto update = connection.prepare("UPDATE ballot_box SET submission = ? WHERE id = ?");
         bindOrNull(update, 1, submissionOf(votes.text(1)));
         update.bind(2, votes.integer(0)).run();
     }
+}
+
+// What version 4 took out: the election key goes to a file of its own (in the
+// clear, as it was in the database: its holders may encrypt it), the voters'
+// passwords become hashes.
+void moveSecretsOut(SqliteConnection& connection, const fs::path& keyFile) {
+    auto election = connection.prepare("SELECT certificate FROM election");
+    if (election.step()) {
+        const auto identity = toolkit::Certificate::fromStorageForm(election.text(0));
+        writeKeyFile(keyFile, toolkit::certificatePem(identity) + identity.privateKeyPem());
+        connection.prepare("UPDATE election SET certificate = ?")
+            .bind(1, identity.exportBase64())
+            .run();
+    }
+    auto voters = connection.prepare("SELECT login, password_hash FROM voter");
+    while (voters.step()) {
+        connection.prepare("UPDATE voter SET password_hash = ? WHERE login = ?")
+            .bind(1, toolkit::PasswordHash::make(voters.text(1)))
+            .bind(2, voters.text(0))
+            .run();
+    }
+}
+
+void upgrade(SqliteConnection& connection, std::int64_t from, const fs::path& keyFile) {
+    Transaction transaction(connection);
+    for (auto version = from; version < SchemaVersion; ++version) {
+        connection.execute(SchemaUpgrades.at(static_cast<std::size_t>(version - 1)));
+    }
+    fillSubmissions(connection);
+    moveSecretsOut(connection, keyFile);
     transaction.commit();
 }
 
+constexpr std::string_view EntryColumns =
+    "id, token, coalesce(login, ''), pin_hash, vote, coalesce(submission, ''), verdict, counts, "
+    "received_at";
+
 BallotBoxEntry readEntry(const SqliteStatement& row) {
-    return {row.integer(0), row.text(1), row.text(2), row.text(3),         row.text(4),
-            row.text(5),    row.text(6), row.text(7), row.integer(8) == 1, row.text(9)};
+    return {row.integer(0), row.text(1), row.text(2),         row.text(3), row.text(4),
+            row.text(5),    row.text(6), row.integer(7) == 1, row.text(8)};
 }
 
 }  // namespace
 
-void ElectionDatabase::create(const std::filesystem::path& file, const ElectionSetup& setup) {
-    validate(setup);
-    // Raises, touching nothing, when the file exists: it may hold an election.
-    std::optional<SqliteConnection> connection(std::in_place, file, true);
+void SqliteElectionStore::create(const fs::path& file, const ElectionSetup& setup,
+                                 const fs::path& keyFile, std::string_view passphrase) {
+    requireSound(setup);
+    std::error_code ignored;
+    if (fs::exists(file, ignored)) {
+        // It may hold an election.
+        throw Failure(Failure::E_Fail, u"Will not make an election over " + file.u16string(),
+                      u"ElectionStore");
+    }
+    const auto certificate = toolkit::createRecipientCertificate("ArdenaX election " + setup.id);
+    writeKeyFile(keyFile,
+                 toolkit::certificatePem(certificate) + certificate.privateKeyPem(passphrase));
     try {
-        fill(*connection, setup);
+        std::optional<SqliteConnection> connection(std::in_place, file, true);
+        fill(*connection, setup, certificate);
     } catch (const Failure&) {
-        connection.reset();
-        std::error_code ignored;
         for (const char* suffix : {"", "-wal", "-shm"}) {
-            std::filesystem::remove(file.string() + suffix, ignored);
+            fs::remove(file.string() + suffix, ignored);
         }
+        fs::remove(keyFile, ignored);
         throw;
     }
 }
 
-ElectionSetup ElectionDatabase::demoSetup() {
+ElectionSetup SqliteElectionStore::demoSetup() {
     return {"ARDENAX-DEMO",
             "1",
             {{"Presidente", 1, {"Maria Pereira", "João Carvalho", "Rita Fonseca"}},
@@ -262,32 +274,42 @@ ElectionSetup ElectionDatabase::demoSetup() {
             {{"eleitor1", "demo1", "Ana Sousa"},
              {"eleitor2", "demo2", "Bruno Martins"},
              {"eleitor3", "demo3", "Inês Moreira"},
-             {"eleitor4", "demo4", "Duarte Lopes"}}};
+             {"eleitor4", "demo4", "Duarte Lopes"}},
+            DemoPasswordIterations};
 }
 
-void ElectionDatabase::createDemo(const std::filesystem::path& file) {
-    create(file, demoSetup());
+void SqliteElectionStore::createDemo(const fs::path& file) {
+    create(file, demoSetup(), keyFileOf(file));
 }
 
-ElectionDatabase::ElectionDatabase(const std::filesystem::path& file) : connection_(file, false) {
+fs::path SqliteElectionStore::keyFileOf(const fs::path& file) {
+    fs::path key = file;
+    key.replace_filename(file.stem().string() + "-key.pem");
+    return key;
+}
+
+SqliteElectionStore::SqliteElectionStore(const fs::path& file) : connection_(file, false) {
     std::int64_t schema = 0;
     {
         auto version = connection_.prepare("PRAGMA user_version");
         schema = version.step() ? version.integer(0) : 0;
     }
     if (schema >= 1 && schema < SchemaVersion) {
-        upgrade(connection_, schema);
+        upgrade(connection_, schema, keyFileOf(file));
+        // Rewrites the file whole, so that no page keeps what the upgrade
+        // took out.
+        connection_.execute("VACUUM");
         schema = SchemaVersion;
     }
-    auto election = connection_.prepare("SELECT id, potency, identity FROM election");
+    auto election = connection_.prepare("SELECT id, potency, certificate FROM election");
     if (schema != SchemaVersion || !election.step()) {
         throw Failure(Failure::E_Fail, u"Not an election database: " + fromUtf8(file.string()),
-                      u"ElectionDatabase");
+                      u"ElectionStore");
     }
     election_.id = election.text(0);
     election_.potency = election.text(1);
-    election_.identity = std::make_shared<const toolkit::Certificate>(
-        toolkit::Certificate::fromStorageForm(election.text(2)));
+    election_.certificate = std::make_shared<const toolkit::Certificate>(
+        toolkit::Certificate::import(election.text(2)));
     auto cards =
         connection_.prepare("SELECT position, name, slots FROM ballot_card ORDER BY position");
     while (cards.step()) {
@@ -302,33 +324,19 @@ ElectionDatabase::ElectionDatabase(const std::filesystem::path& file) : connecti
     }
 }
 
-std::optional<Voter> ElectionDatabase::authenticate(const std::vector<FormField>& credentials) {
-    const std::string* login = nullptr;
-    const std::string* password = nullptr;
-    for (const auto& field : credentials) {
-        const std::string** slot = field.name == LoginField      ? &login
-                                   : field.name == PasswordField ? &password
-                                                                 : nullptr;
-        if (slot == nullptr || *slot != nullptr) {
-            return std::nullopt;
-        }
-        *slot = &field.value;
-    }
-    if (login == nullptr || password == nullptr) {
-        return std::nullopt;
-    }
+std::optional<VoterRecord> SqliteElectionStore::findVoter(const std::string& login) {
     const std::lock_guard lock(mutex_);
-    auto voter = connection_.prepare(
-        "SELECT login, password, display_name FROM voter WHERE login = ? AND password = ?");
-    voter.bind(1, *login).bind(2, *password);
+    auto voter =
+        connection_.prepare("SELECT login, password_hash, display_name FROM voter WHERE login = ?");
+    voter.bind(1, login);
     if (!voter.step()) {
         return std::nullopt;
     }
-    return Voter{voter.text(0), voter.text(1), voter.text(2)};
+    return VoterRecord{voter.text(0), voter.text(1), voter.text(2)};
 }
 
-std::string ElectionDatabase::issueToken(const std::string& login,
-                                         const std::string& certificateBase64) {
+std::string SqliteElectionStore::issueToken(const std::string& login,
+                                            const std::string& certificateBase64) {
     std::string token = toolkit::toHex(toolkit::randomBytes(TokenBytes));
     const std::lock_guard lock(mutex_);
     connection_.prepare("INSERT INTO token (token, login, certificate) VALUES (?, ?, ?)")
@@ -339,7 +347,7 @@ std::string ElectionDatabase::issueToken(const std::string& login,
     return token;
 }
 
-std::optional<IssuedToken> ElectionDatabase::findToken(const std::string& token) {
+std::optional<IssuedToken> SqliteElectionStore::findToken(const std::string& token) {
     const std::lock_guard lock(mutex_);
     auto row = connection_.prepare(
         "SELECT token, login, certificate, issued_at FROM token WHERE token = ?");
@@ -350,7 +358,22 @@ std::optional<IssuedToken> ElectionDatabase::findToken(const std::string& token)
     return IssuedToken{row.text(0), row.text(1), row.text(2), row.text(3)};
 }
 
-BallotBoxEntry ElectionDatabase::storeVote(BallotBoxEntry entry) {
+std::optional<std::string> SqliteElectionStore::latestToken(const std::string& login) {
+    const std::lock_guard lock(mutex_);
+    return latestTokenLocked(login);
+}
+
+std::optional<std::string> SqliteElectionStore::latestTokenLocked(const std::string& login) {
+    auto latest =
+        connection_.prepare("SELECT token FROM token WHERE login = ? ORDER BY rowid DESC LIMIT 1");
+    latest.bind(1, login);
+    if (!latest.step()) {
+        return std::nullopt;
+    }
+    return latest.text(0);
+}
+
+BallotBoxEntry SqliteElectionStore::storeVote(BallotBoxEntry entry) {
     const std::lock_guard lock(mutex_);
     Transaction transaction(connection_);
     // Checked in the transaction of the insert, so that two copies of one
@@ -367,24 +390,26 @@ BallotBoxEntry ElectionDatabase::storeVote(BallotBoxEntry entry) {
             .run();
     }
     auto insert = connection_.prepare(
-        "INSERT INTO ballot_box (token, login, pin_hash, vote, submission, xml, verdict, counts) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+        "INSERT INTO ballot_box (token, login, pin_hash, vote, submission, verdict, counts) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?)");
     insert.bind(1, entry.token);
     bindOrNull(insert, 2, entry.login);
     insert.bind(3, entry.pinHash).bind(4, entry.vote);
     bindOrNull(insert, 5, entry.submission);
-    insert.bind(6, entry.xml)
-        .bind(7, entry.verdict)
-        .bind(8, std::int64_t{entry.counts ? 1 : 0})
-        .run();
+    insert.bind(6, entry.verdict).bind(7, std::int64_t{entry.counts ? 1 : 0}).run();
     entry.id = connection_.lastInsertId();
+    auto stored = connection_.prepare("SELECT received_at FROM ballot_box WHERE id = ?");
+    stored.bind(1, entry.id);
+    if (stored.step()) {
+        entry.receivedAt = stored.text(0);
+    }
     transaction.commit();
     return entry;
 }
 
 // A captured vote posted again, in any encoding, or a vote made with a token
 // the voter has since replaced, must not become the counting vote again.
-std::optional<std::string> ElectionDatabase::replayRefusal(const BallotBoxEntry& entry) {
+std::optional<std::string> SqliteElectionStore::replayRefusal(const BallotBoxEntry& entry) {
     // Only an accepted copy counts: a vote first refused for its form (a bad
     // PIN hash, say) may still arrive in a sound one.
     auto seen =
@@ -393,31 +418,27 @@ std::optional<std::string> ElectionDatabase::replayRefusal(const BallotBoxEntry&
     if (seen.step()) {
         return std::string(Replayed);
     }
-    auto latest =
-        connection_.prepare("SELECT token FROM token WHERE login = ? ORDER BY rowid DESC LIMIT 1");
-    latest.bind(1, entry.login);
-    if (!latest.step() || latest.text(0) != entry.token) {
+    if (latestTokenLocked(entry.login) != entry.token) {
         return std::string(Superseded);
     }
     return std::nullopt;
 }
 
-std::vector<IssuedToken> ElectionDatabase::issuedTokens() {
+std::optional<BallotBoxEntry> SqliteElectionStore::findSubmission(const std::string& submission) {
     const std::lock_guard lock(mutex_);
-    auto rows = connection_.prepare(
-        "SELECT token, login, certificate, issued_at FROM token ORDER BY rowid");
-    std::vector<IssuedToken> tokens;
-    while (rows.step()) {
-        tokens.push_back({rows.text(0), rows.text(1), rows.text(2), rows.text(3)});
+    auto row = connection_.prepare("SELECT " + std::string(EntryColumns) +
+                                   " FROM ballot_box WHERE submission = ? AND verdict = 'OK'");
+    row.bind(1, submission);
+    if (!row.step()) {
+        return std::nullopt;
     }
-    return tokens;
+    return readEntry(row);
 }
 
-std::vector<BallotBoxEntry> ElectionDatabase::ballotBox() {
+std::vector<BallotBoxEntry> SqliteElectionStore::votes() {
     const std::lock_guard lock(mutex_);
-    auto rows = connection_.prepare(
-        "SELECT id, token, coalesce(login, ''), pin_hash, vote, coalesce(submission, ''), xml, "
-        "verdict, counts, received_at FROM ballot_box ORDER BY id");
+    auto rows =
+        connection_.prepare("SELECT " + std::string(EntryColumns) + " FROM ballot_box ORDER BY id");
     std::vector<BallotBoxEntry> entries;
     while (rows.step()) {
         entries.push_back(readEntry(rows));
