@@ -14,6 +14,16 @@ struct FreedType<Result (*)(T*)> {
     using type = T;
 };
 
+#if defined(_WIN32) && !defined(_WIN64)
+// On 32-bit Windows the system's release functions (CloseHandle,
+// RegCloseKey, ...) have a calling convention of their own, which is part
+// of their type.
+template <class Result, class T>
+struct FreedType<Result(__stdcall*)(T*)> {
+    using type = T;
+};
+#endif
+
 template <auto Free>
 struct CallFree {
     template <class T>
