@@ -12,36 +12,53 @@ constexpr const wchar_t* ProgId = L"ArdenaX.VotingX";
 constexpr const wchar_t* LibraryVersion = L"1.1";
 // The automation marshaller, which serves every dual interface from its type library.
 constexpr const wchar_t* AutomationProxy = L"{00020424-0000-0000-C000-000000000046}";
+// The type library is registered for the processes that can load this DLL:
+// 32-bit and 64-bit ones each register their own DLL below the one library.
+constexpr bool Is64Bit = sizeof(void*) == 8;
+constexpr const wchar_t* Platform = Is64Bit ? L"win64" : L"win32";
+constexpr const wchar_t* OtherPlatform = Is64Bit ? L"win32" : L"win64";
+
+std::wstring classKey() {
+    return std::wstring(L"CLSID\\") + ClassId;
+}
+
+std::wstring interfaceKey() {
+    return std::wstring(L"Interface\\") + InterfaceId;
+}
+
+std::wstring libraryKey() {
+    return std::wstring(L"TypeLib\\") + LibraryId;
+}
+
+std::wstring libraryVersionKey() {
+    return libraryKey() + L"\\" + LibraryVersion;
+}
+
+std::wstring platformKey(const wchar_t* platform) {
+    return libraryVersionKey() + L"\\0\\" + platform;
+}
 
 }  // namespace
 
 std::vector<ComRegistration::Value> ComRegistration::values(const std::filesystem::path& dll) {
-    const std::wstring classKey = std::wstring(L"CLSID\\") + ClassId;
-    const std::wstring libraryKey = std::wstring(L"TypeLib\\") + LibraryId + L"\\" + LibraryVersion;
-    const std::wstring interfaceKey = std::wstring(L"Interface\\") + InterfaceId;
     return {
-        {classKey, L"", L"VotingX"},
-        {classKey + L"\\InprocServer32", L"", dll.wstring()},
-        {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {classKey + L"\\ProgID", L"", ProgId},
-        {classKey + L"\\TypeLib", L"", LibraryId},
-        {classKey + L"\\Version", L"", LibraryVersion},
+        {classKey(), L"", L"VotingX"},
+        {classKey() + L"\\InprocServer32", L"", dll.wstring()},
+        {classKey() + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {classKey() + L"\\ProgID", L"", ProgId},
+        {classKey() + L"\\TypeLib", L"", LibraryId},
+        {classKey() + L"\\Version", L"", LibraryVersion},
         {ProgId, L"", L"VotingX"},
         {std::wstring(ProgId) + L"\\CLSID", L"", ClassId},
-        {libraryKey, L"", L"ArdenaX"},
-        {libraryKey + L"\\0\\win64", L"", dll.wstring()},
-        {libraryKey + L"\\FLAGS", L"", L"0"},
-        {libraryKey + L"\\HELPDIR", L"", dll.parent_path().wstring()},
-        {interfaceKey, L"", L"_VotingX"},
-        {interfaceKey + L"\\ProxyStubClsid32", L"", AutomationProxy},
-        {interfaceKey + L"\\TypeLib", L"", LibraryId},
-        {interfaceKey + L"\\TypeLib", L"Version", LibraryVersion},
+        {libraryVersionKey(), L"", L"ArdenaX"},
+        {platformKey(Platform), L"", dll.wstring()},
+        {libraryVersionKey() + L"\\FLAGS", L"", L"0"},
+        {libraryVersionKey() + L"\\HELPDIR", L"", dll.parent_path().wstring()},
+        {interfaceKey(), L"", L"_VotingX"},
+        {interfaceKey() + L"\\ProxyStubClsid32", L"", AutomationProxy},
+        {interfaceKey() + L"\\TypeLib", L"", LibraryId},
+        {interfaceKey() + L"\\TypeLib", L"Version", LibraryVersion},
     };
-}
-
-std::vector<std::wstring> ComRegistration::ownedKeys() {
-    return {std::wstring(L"CLSID\\") + ClassId, ProgId, std::wstring(L"TypeLib\\") + LibraryId,
-            std::wstring(L"Interface\\") + InterfaceId};
 }
 
 HKEY ComRegistration::root(Scope scope) {
@@ -62,12 +79,31 @@ void ComRegistration::install(Scope scope, const std::filesystem::path& dll) {
 }
 
 void ComRegistration::uninstall(Scope scope) {
-    for (const auto& key : ownedKeys()) {
-        app::WindowsRegistry::removeTree(root(scope), classesPath(key));
-        // CLSID, TypeLib, Interface: kept where anything else lives in them.
-        app::WindowsRegistry::removeIfEmpty(root(scope),
-                                            classesPath(key.substr(0, key.find(L'\\'))));
+    // The class and the interface are each view's own: a 32-bit process sees
+    // its own below Wow6432Node.
+    removeKey(scope, classKey());
+    removeKey(scope, interfaceKey());
+    // The ProgID and the type library are one for both views: while the other
+    // bitness's DLL stays registered, only this one's entry goes, and the
+    // library's folder becomes that DLL's.
+    app::WindowsRegistry::removeTree(root(scope), classesPath(platformKey(Platform)));
+    if (const auto other = app::WindowsRegistry::getString(
+            root(scope), classesPath(platformKey(OtherPlatform)), L"")) {
+        app::WindowsRegistry::setString(root(scope),
+                                        classesPath(libraryVersionKey() + L"\\HELPDIR"), L"",
+                                        std::filesystem::path(*other).parent_path().wstring());
+        return;
     }
+    removeKey(scope, libraryKey());
+    removeKey(scope, ProgId);
+}
+
+void ComRegistration::removeKey(Scope scope, const std::wstring& key) {
+    app::WindowsRegistry::removeTree(root(scope), classesPath(key));
+    // CLSID, TypeLib, Interface: kept where anything else lives in them; the
+    // Classes key is the system's.
+    app::WindowsRegistry::removeIfEmpty(root(scope), classesPath(key.substr(0, key.find(L'\\'))),
+                                        L"Software\\Classes");
 }
 
 }  // namespace ardenax::com
