@@ -26,6 +26,18 @@ file(CREATE_LINK /usr/include/nlohmann ${ardenaxHeaderLinks}/nlohmann SYMBOLIC)
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${ardenaxHeaderLinks})
 
-# Wine runs the test programs: ctest and gtest_discover_tests go through it.
-find_program(ARDENAX_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ARDENAX_WINE})
+# Wine runs the test programs: ctest goes through the loader of their
+# bitness. /usr/bin/wine picks the 32-bit one whenever it is installed, and
+# then 64-bit builtin programs (cscript, regsvr32, reg) run as 32-bit ones.
+find_program(ARDENAX_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+find_program(ARDENAX_WINE32 wine PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ARDENAX_WINE64})
+else()
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ARDENAX_WINE32})
+endif()
+
+# The 64-bit build is the product's: it builds the 32-bit DLL as well.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsI686.cmake)
+endif()

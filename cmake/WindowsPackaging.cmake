@@ -1,5 +1,5 @@
 # The Windows installer, ArdenaX-<version>-setup.exe, made with NSIS from
-# cmake/ArdenaX.nsi.in: the DLL, the host and the unpacked extension.
+# cmake/ArdenaX.nsi.in: both DLLs, the host and the unpacked extension.
 find_program(ARDENAX_MAKENSIS makensis REQUIRED)
 
 set(ARDENAX_INSTALLER ${CMAKE_BINARY_DIR}/ArdenaX-${PROJECT_VERSION}-setup.exe)
@@ -12,6 +12,7 @@ configure_file(cmake/ArdenaX.nsi.in ${CMAKE_BINARY_DIR}/installer/ArdenaX.nsi.co
 add_custom_command(
     OUTPUT ${ARDENAX_INSTALLER}
     COMMAND ${ARDENAX_MAKENSIS} -V2 ${nsi}
-    DEPENDS ${nsi} ArdenaX ardenax-host ${ARDENAX_EXTENSION_DIR}/manifest.json
+    DEPENDS ${nsi} ArdenaX ardenax-host ardenax_i686 ${ARDENAX_DLL32_FILE}
+            ${ARDENAX_EXTENSION_DIR}/manifest.json
     VERBATIM)
 add_custom_target(installer ALL DEPENDS ${ARDENAX_INSTALLER})

@@ -1,30 +1,39 @@
 #!/usr/bin/env bash
 # The installer in a Wine prefix of its own, as a voter without
 # administrator rights: /S installs the files, the per-user COM registration
-# and, through ardenax-host.exe --install, a manifest and a native-messaging
+# of both DLLs, each in the registry's view of its bitness, and, through
+# ardenax-host.exe --install, a manifest and a native-messaging
 # key for Chrome, Edge, Chromium and Firefox; the silent uninstaller then
 # leaves the user's registry and files as they were before. Once it runs
-# while another program has the DLL loaded: what points at the DLL goes at
-# once, the DLL at the next restart, the uninstaller and its entry at the
-# sign-in after it.
-# Usage: installer.sh SETUP_EXE PREFIX HOLD_DLL_EXE
+# while other programs, one of each bitness, have the DLLs loaded: what
+# points at them goes at once, the DLLs at the next restart, the
+# uninstaller and its entry at the sign-in after it.
+# Usage: installer.sh WINE64 WINE32 SETUP_EXE PREFIX HOLD_DLL_EXE HOLD_DLL32_EXE
 set -euo pipefail
-setup=$1
-export WINEPREFIX=$2
-hold_dll=$3
+wine=$1 wine32=$2 setup=$3
+export WINEPREFIX=$4
+hold_dll=$5 hold_dll32=$6
 fail() { echo "FAILED: $*"; exit 1; }
 rm -rf "$WINEPREFIX"
 # Its own wineserver, not kept alive: `wineserver -w` then waits for every
 # process of the prefix, the uninstaller's copy of itself among them.
-wineboot -i >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log"; exit 1; }
+"$wine" wineboot -i >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log"; exit 1; }
 wineserver -w
-query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+# Windows keeps 32-bit programs' per-user classes apart (below Wow6432Node);
+# Wine 8 does only once that key exists.
+"$wine" reg add 'HKCU\Software\Classes\Wow6432Node' /f >/dev/null
+# The 64-bit view, or with $1 = 32 the 32-bit one.
+query() {
+    local loader=$wine
+    [ "$1" != 32 ] || loader=$wine32
+    "$loader" reg query "${@:2}" 2>/dev/null | tr -d '\r'
+}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"; wineserver -k 2>/dev/null || true' EXIT
 # The user's files and keys, as snapshot $1.
 snapshot() {
     (cd "$WINEPREFIX/drive_c" && find users ! -path '*/Temp*' | sort) >"$tmp/$1.files"
-    wine reg export HKCU "$tmp/$1.reg" /y >/dev/null
+    "$wine" reg export HKCU "$tmp/$1.reg" /y >/dev/null
 }
 # The keys of snapshot $1, but those whose names match $2.
 keys() {
@@ -33,28 +42,34 @@ keys() {
         awk -v also="${2:-^$}" '/^\[/{skip = ($0 ~ /Console|Explorer|MuiCache|Wine\\|ShellNoRoam|Software\\Microsoft\\Windows NT|RecentDocs/ || $0 ~ also)} !skip'
 }
 # Asked before the snapshot: cmd records its console settings in HKCU.
-local_app_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
+local_app_data=$(winepath -u "$("$wine" cmd /c echo %LOCALAPPDATA% | tr -d '\r')")
 dir=$local_app_data/Programs/ArdenaX
 run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX'
 # The uninstaller adds a value to the user's RunOnce key, which it must not
 # remove: other programs' values live there too.
-wine reg add "$run_once" /f >/dev/null
+"$wine" reg add "$run_once" /f >/dev/null
 wineserver -w
+class='HKCU\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}'
 
 check_installed() {
-    for file in ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
+    for file in ArdenaX.dll x86/ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
         [ -f "$dir/$file" ] || fail "$file was not installed"
     done
-    query 'HKCU\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}\InprocServer32' /ve |
-        grep -q 'ArdenaX\\ArdenaX.dll' || fail "the class is not registered for the user"
-    if query 'HKLM\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}' >/dev/null; then
-        fail "a per-user installation registered the class per machine"
-    fi
+    # Each view's class is the DLL of its bitness.
+    local bits server
+    for bits in 64 32; do
+        server=$(query $bits "$class\\InprocServer32" /ve | sed -n 's/^ *(Default) *REG_SZ *//p')
+        [ "$server" = "$(winepath -w "$dir/${dlls[$bits]}")" ] ||
+            fail "the $bits-bit class for the user is '$server'"
+        if query $bits "${class/HKCU/HKLM}" >/dev/null; then
+            fail "a per-user installation registered the $bits-bit class per machine"
+        fi
+    done
     # ardenax-host.exe --install: each browser's key names a manifest of its
     # kind for the host; the uninstaller's --uninstall is in the comparisons.
     for key in 'Google\Chrome' 'Microsoft\Edge' 'Chromium' 'Mozilla'; do
-        manifest=$(query "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve |
+        manifest=$(query 64 "HKCU\\Software\\$key\\NativeMessagingHosts\\pt.ardenax.votingx" /ve |
             sed -n 's/^ *(Default) *REG_SZ *//p') || fail "no key below $key"
         file=$(winepath -u "$manifest")
         [ -f "$file" ] || fail "$key names $manifest, which does not exist"
@@ -63,64 +78,90 @@ check_installed() {
         [ "$key" != Mozilla ] || kind='"allowed_extensions"'
         grep -q "$kind" "$file" || fail "$file lacks $kind"
     done
-    query "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "no uninstall entry"
+    query 64 "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "no uninstall entry"
 }
 
 # A copy outside the folder runs the uninstaller in place (_?=), as it does
 # itself, but before `wine` returns: `wineserver -w` would wait for a holder.
 uninstall() {
     cp "$dir/uninstall.exe" "$tmp/uninstall.exe"
-    wine "$tmp/uninstall.exe" /S "_?=$(winepath -w "$dir")"
+    "$wine" "$tmp/uninstall.exe" /S "_?=$(winepath -w "$dir")"
 }
 
-# Installs and uninstalls; "held": with the DLL loaded by another process
-# while the uninstaller runs, "free": over a folder for programs that the
-# user has already and an uninstallation still to finish at sign-in.
+# The installed DLL of each bitness, and the program of that bitness that holds it.
+declare -A dlls=([64]=ArdenaX.dll [32]=x86/ArdenaX.dll)
+declare -A loaders=([64]=$wine [32]=$wine32) holders=([64]=$hold_dll [32]=$hold_dll32)
+declare -A holder_pids holder_ins
+hold() {  # bitness
+    local loaded in
+    mkfifo "$tmp/hold$1.in" "$tmp/hold$1.out"
+    (
+        # Without the other holders' input: they would never see its end.
+        for in in "${holder_ins[@]}"; do
+            exec {in}>&-
+        done
+        exec "${loaders[$1]}" "${holders[$1]}" "$(winepath -w "$dir/${dlls[$1]}")"
+    ) <"$tmp/hold$1.in" >"$tmp/hold$1.out" &
+    holder_pids[$1]=$!
+    exec {in}>"$tmp/hold$1.in"
+    holder_ins[$1]=$in
+    read -r loaded <"$tmp/hold$1.out" || true
+    [ "${loaded%$'\r'}" = loaded ] || fail "the $1-bit DLL could not be held loaded"
+}
+release() {  # bitness: its standard input closes
+    local in=${holder_ins[$1]}
+    exec {in}>&-
+    wait "${holder_pids[$1]}" || fail "the $1-bit hold_dll failed"
+}
+
+# Installs and uninstalls; "held": with each DLL loaded by another process
+# of its bitness while the uninstaller runs, "free": over a folder for
+# programs that the user has already and an uninstallation still to finish
+# at sign-in.
 round() {
     snapshot before
     # An uninstallation still to finish at the next sign-in must not remove
     # a new installation.
     if [ "$1" = free ]; then
-        wine reg add "$run_once" /v ArdenaX /d "\"$(winepath -w "$dir")\\uninstall.exe\" /S" /f >/dev/null
+        "$wine" reg add "$run_once" /v ArdenaX /d "\"$(winepath -w "$dir")\\uninstall.exe\" /S" /f >/dev/null
     fi
-    wine "$setup" /S
+    "$wine" "$setup" /S
     wineserver -w
     check_installed
-    if query "$run_once" /v ArdenaX >/dev/null; then
+    if query 64 "$run_once" /v ArdenaX >/dev/null; then
         fail "the installation is to be removed at the next sign-in"
     fi
     if [ "$1" = held ]; then
-        coproc holder { wine "$hold_dll" "$(winepath -w "$dir/ArdenaX.dll")"; }
-        holder_pid=$!
-        holder_in=${holder[1]}
-        read -r loaded <&"${holder[0]}" || true
-        [ "${loaded%$'\r'}" = loaded ] || fail "the DLL could not be held loaded"
+        hold 64
+        hold 32
         uninstall
-        # Nothing points at the DLL any more; the DLL, the uninstaller and its
-        # entry stay, and the uninstaller is to run at the next sign-in.
+        # Nothing points at the DLLs any more; the DLLs, the uninstaller and
+        # its entry stay, and the uninstaller is to run at the next sign-in.
         snapshot held
         kept=$(realpath -m --relative-to="$WINEPREFIX/drive_c" "$dir")
-        { cat "$tmp/before.files"; printf '%s\n' "${kept%/*}" "$kept" "$kept/ArdenaX.dll" "$kept/uninstall.exe"; } |
-            sort | diff - "$tmp/held.files" ||
-            fail "the uninstaller left other files than the DLL in use and itself"
+        { cat "$tmp/before.files"; printf '%s\n' "${kept%/*}" "$kept" "$kept/ArdenaX.dll" "$kept/x86" \
+            "$kept/x86/ArdenaX.dll" "$kept/uninstall.exe"; } | sort | diff - "$tmp/held.files" ||
+            fail "the uninstaller left other files than the DLLs in use and itself"
         diff <(keys before 'Uninstall|RunOnce') <(keys held 'Uninstall|RunOnce') ||
-            fail "the uninstaller left keys behind while the DLL was in use"
-        query "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "the uninstall entry is gone"
-        finish=$(query "$run_once" /v ArdenaX | sed -n 's/^ *ArdenaX *REG_SZ *//p') ||
+            fail "the uninstaller left keys behind while the DLLs were in use"
+        query 64 "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "the uninstall entry is gone"
+        finish=$(query 64 "$run_once" /v ArdenaX | sed -n 's/^ *ArdenaX *REG_SZ *//p') ||
             fail "the uninstaller is not to run at the next sign-in"
         [ "$finish" = "\"$(winepath -w "$dir")\\uninstall.exe\" /S" ] ||
             fail "at the next sign-in, not the uninstaller but '$finish' is to run"
-        exec {holder_in}>&-
-        wait "$holder_pid" || fail "hold_dll failed"
+        release 64
+        release 32
         # The restart: the session ends with its last process, and Wine
         # deletes what is pending as the next one starts.
         wineserver -w
-        wineboot -r
-        [ ! -e "$dir/ArdenaX.dll" ] || fail "the restart left the DLL"
+        "$wine" wineboot -r
+        if [ -e "$dir/ArdenaX.dll" ] || [ -e "$dir/x86" ]; then
+            fail "the restart left the DLLs"
+        fi
         # The sign-in: Windows' shell deletes each RunOnce value and runs its
         # command; Wine's does not.
-        wine reg delete "$run_once" /v ArdenaX /f >/dev/null
-        printf '%s\r\n' "$finish" | wine cmd >/dev/null
+        "$wine" reg delete "$run_once" /v ArdenaX /f >/dev/null
+        printf '%s\r\n' "$finish" | "$wine" cmd >/dev/null
         wineserver -w
     else
         uninstall

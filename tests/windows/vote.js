@@ -14,6 +14,9 @@ function expect(what, actual, good) {
 
 try {
     var args = WScript.Arguments;
+    // Which script host runs: a 32-bit one says x86, a 64-bit one AMD64.
+    var shell = WScript.CreateObject("WScript.Shell");
+    WScript.Echo("process " + shell.ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"));
     var control = new ActiveXObject("ArdenaX.VotingX");
     expect("version", control.getVersion(), control.getVersion() === "2.1.0.2239");
     var token = control.obtainToken(args(0));
