@@ -37,6 +37,8 @@ else()
     set(CMAKE_CROSSCOMPILING_EMULATOR ${ARDENAX_WINE32})
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsSigning.cmake)
+
 # The 64-bit build is the product's: it builds the 32-bit DLL as well.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     include(${CMAKE_CURRENT_LIST_DIR}/WindowsI686.cmake)

@@ -17,6 +17,10 @@ ExternalProject_Add(ardenax_i686
         -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
         -DCMAKE_BUILD_TYPE:STRING=${CMAKE_BUILD_TYPE}
         -DARDENAX_VOTING_HOST:STRING=${ARDENAX_VOTING_HOST}
+        # Signed with this build's certificate, a throwaway one included.
+        -DARDENAX_SIGNING_CERT:FILEPATH=${ARDENAX_SIGNING_CERT_FILE}
+        -DARDENAX_SIGNING_KEY:FILEPATH=${ARDENAX_SIGNING_KEY_FILE}
+        -DARDENAX_SIGNING_TIMESTAMP_URL:STRING=${ARDENAX_SIGNING_TIMESTAMP_URL}
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ArdenaX com_tests hold_dll
     # Its own build knows what changed in the sources.
     BUILD_ALWAYS ON

@@ -1,5 +1,6 @@
 # The Windows installer, ArdenaX-<version>-setup.exe, made with NSIS from
-# cmake/ArdenaX.nsi.in: both DLLs, the host and the unpacked extension.
+# cmake/ArdenaX.nsi.in: both DLLs, the host and the unpacked extension,
+# signed as they are, and it and its uninstaller signed by makensis.
 find_program(ARDENAX_MAKENSIS makensis REQUIRED)
 
 set(ARDENAX_INSTALLER ${CMAKE_BINARY_DIR}/ArdenaX-${PROJECT_VERSION}-setup.exe)
@@ -11,8 +12,8 @@ configure_file(cmake/ArdenaX.nsi.in ${CMAKE_BINARY_DIR}/installer/ArdenaX.nsi.co
 
 add_custom_command(
     OUTPUT ${ARDENAX_INSTALLER}
-    COMMAND ${ARDENAX_MAKENSIS} -V2 ${nsi}
+    COMMAND ${ARDENAX_MAKENSIS} -WX -V2 ${nsi}
     DEPENDS ${nsi} ArdenaX ardenax-host ardenax_i686 ${ARDENAX_DLL32_FILE}
-            ${ARDENAX_EXTENSION_DIR}/manifest.json
+            ${ARDENAX_EXTENSION_DIR}/manifest.json ${ARDENAX_SIGN_SCRIPT}
     VERBATIM)
 add_custom_target(installer ALL DEPENDS ${ARDENAX_INSTALLER})

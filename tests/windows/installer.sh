@@ -7,12 +7,14 @@
 # leaves the user's registry and files as they were before. Once it runs
 # while other programs, one of each bitness, have the DLLs loaded: what
 # points at them goes at once, the DLLs at the next restart, the
-# uninstaller and its entry at the sign-in after it.
-# Usage: installer.sh WINE64 WINE32 SETUP_EXE PREFIX HOLD_DLL_EXE HOLD_DLL32_EXE
+# uninstaller and its entry at the sign-in after it. The installer, the
+# uninstaller, the DLLs and the host carry signatures that verify against
+# SIGNING_CERT.
+# Usage: installer.sh WINE64 WINE32 SETUP_EXE PREFIX HOLD_DLL_EXE HOLD_DLL32_EXE SIGNING_CERT
 set -euo pipefail
 wine=$1 wine32=$2 setup=$3
 export WINEPREFIX=$4
-hold_dll=$5 hold_dll32=$6
+hold_dll=$5 hold_dll32=$6 signing_cert=$7
 fail() { echo "FAILED: $*"; exit 1; }
 rm -rf "$WINEPREFIX"
 # Its own wineserver, not kept alive: `wineserver -w` then waits for every
@@ -52,6 +54,13 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ArdenaX'
 wineserver -w
 class='HKCU\Software\Classes\CLSID\{3D1D35D9-5FAD-4879-82E2-CDF8F4F5AE18}'
 
+# An Authenticode signature, SHA-256, that verifies against the certificate.
+check_signed() {
+    local out
+    out=$(osslsigncode verify -CAfile "$signing_cert" -in "$1" 2>&1) || fail "$1 is not signed: $out"
+    grep -q '^Message digest algorithm *: SHA256' <<<"$out" || fail "$1 is not signed with SHA-256: $out"
+}
+
 check_installed() {
     for file in ArdenaX.dll x86/ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
         [ -f "$dir/$file" ] || fail "$file was not installed"
@@ -79,6 +88,10 @@ check_installed() {
         grep -q "$kind" "$file" || fail "$file lacks $kind"
     done
     query 64 "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "no uninstall entry"
+    check_signed "$setup"
+    for file in ArdenaX.dll x86/ArdenaX.dll ardenax-host.exe uninstall.exe; do
+        check_signed "$dir/$file"
+    done
 }
 
 # A copy outside the folder runs the uninstaller in place (_?=), as it does
