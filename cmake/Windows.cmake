@@ -38,6 +38,9 @@ else()
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsSigning.cmake)
+# The support link of the installer's uninstall entry: the election's voting
+# page, which checks the component as it loads.
+set(ARDENAX_HELP_LINK https://${ARDENAX_VOTING_HOST}/)
 
 # The 64-bit build is the product's: it builds the 32-bit DLL as well.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -12,7 +12,7 @@ configure_file(cmake/ArdenaX.nsi.in ${CMAKE_BINARY_DIR}/installer/ArdenaX.nsi.co
 
 add_custom_command(
     OUTPUT ${ARDENAX_INSTALLER}
-    COMMAND ${ARDENAX_MAKENSIS} -WX -V2 ${nsi}
+    COMMAND ${ARDENAX_MAKENSIS} -WX -V2 -INPUTCHARSET UTF8 ${nsi}
     DEPENDS ${nsi} ArdenaX ardenax-host ardenax_i686 ${ARDENAX_DLL32_FILE}
             ${ARDENAX_EXTENSION_DIR}/manifest.json ${ARDENAX_SIGN_SCRIPT}
     VERBATIM)

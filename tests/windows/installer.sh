@@ -9,12 +9,13 @@
 # points at them goes at once, the DLLs at the next restart, the
 # uninstaller and its entry at the sign-in after it. The installer, the
 # uninstaller, the DLLs and the host carry signatures that verify against
-# SIGNING_CERT.
-# Usage: installer.sh WINE64 WINE32 SETUP_EXE PREFIX HOLD_DLL_EXE HOLD_DLL32_EXE SIGNING_CERT
+# SIGNING_CERT; the uninstall entry names the support link HELP_LINK and
+# the language the installer spoke: the system's Portuguese, or English.
+# Usage: installer.sh WINE64 WINE32 SETUP_EXE PREFIX HOLD_DLL_EXE HOLD_DLL32_EXE SIGNING_CERT HELP_LINK
 set -euo pipefail
 wine=$1 wine32=$2 setup=$3
 export WINEPREFIX=$4
-hold_dll=$5 hold_dll32=$6 signing_cert=$7
+hold_dll=$5 hold_dll32=$6 signing_cert=$7 help_link=$8
 fail() { echo "FAILED: $*"; exit 1; }
 rm -rf "$WINEPREFIX"
 # Its own wineserver, not kept alive: `wineserver -w` then waits for every
@@ -60,8 +61,11 @@ check_signed() {
     out=$(osslsigncode verify -CAfile "$signing_cert" -in "$1" 2>&1) || fail "$1 is not signed: $out"
     grep -q '^Message digest algorithm *: SHA256' <<<"$out" || fail "$1 is not signed with SHA-256: $out"
 }
+entry() {  # the uninstall entry's value $1
+    query 64 "$uninstall_key" /v "$1" | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
+}
 
-check_installed() {
+check_installed() {  # the language, as the LANGID the installer was to speak
     for file in ArdenaX.dll x86/ArdenaX.dll ardenax-host.exe uninstall.exe extension/manifest.json; do
         [ -f "$dir/$file" ] || fail "$file was not installed"
     done
@@ -87,11 +91,17 @@ check_installed() {
         [ "$key" != Mozilla ] || kind='"allowed_extensions"'
         grep -q "$kind" "$file" || fail "$file lacks $kind"
     done
-    query 64 "$uninstall_key" /v DisplayVersion | grep -q '2.1.0.2239' || fail "no uninstall entry"
+    [ "$(entry DisplayVersion)" = 2.1.0.2239 ] || fail "no uninstall entry"
     check_signed "$setup"
     for file in ArdenaX.dll x86/ArdenaX.dll ardenax-host.exe uninstall.exe; do
         check_signed "$dir/$file"
     done
+    [ "$(entry DisplayIcon)" = "$(winepath -w "$dir")\\uninstall.exe" ] || fail "DisplayIcon is $(entry DisplayIcon)"
+    [ "$(entry HelpLink)" = "$help_link" ] || fail "HelpLink is $(entry HelpLink)"
+    local size
+    size=$(find "$dir" -type f -printf '%s\n' | awk '{ bytes += $1 } END { print int(bytes / 1024) }')
+    [ "$(($(entry EstimatedSize)))" = "$size" ] || fail "EstimatedSize is $(entry EstimatedSize), not $size KB"
+    [ "$(($(entry Language)))" = "$1" ] || fail "the installer spoke $(entry Language), not $1"
 }
 
 # A copy outside the folder runs the uninstaller in place (_?=), as it does
@@ -127,10 +137,12 @@ release() {  # bitness: its standard input closes
     wait "${holder_pids[$1]}" || fail "the $1-bit hold_dll failed"
 }
 
-# Installs and uninstalls; "held": with each DLL loaded by another process
-# of its bitness while the uninstaller runs, "free": over a folder for
-# programs that the user has already and an uninstallation still to finish
-# at sign-in.
+# Installs and uninstalls, the installer under the system locale $2, in
+# which it is to speak LANGID $3 (the rest in Wine's English: reg's output is
+# read); "held": with each DLL loaded by another process of
+# its bitness while the uninstaller runs, "free": over a folder for programs
+# that the user has already and an uninstallation still to finish at
+# sign-in.
 round() {
     snapshot before
     # An uninstallation still to finish at the next sign-in must not remove
@@ -138,9 +150,9 @@ round() {
     if [ "$1" = free ]; then
         "$wine" reg add "$run_once" /v ArdenaX /d "\"$(winepath -w "$dir")\\uninstall.exe\" /S" /f >/dev/null
     fi
-    "$wine" "$setup" /S
+    LC_ALL=$2 "$wine" "$setup" /S
     wineserver -w
-    check_installed
+    check_installed "$3"
     if query 64 "$run_once" /v ArdenaX >/dev/null; then
         fail "the installation is to be removed at the next sign-in"
     fi
@@ -184,7 +196,8 @@ round() {
     diff <(keys before) <(keys after) || fail "the uninstaller left keys behind"
 }
 
-round held
+round held pt_PT.UTF-8 2070
 mkdir "${dir%/*}"
-round free
+# German is none of the installer's languages.
+round free de_DE.UTF-8 1033
 echo "installer: OK"
