@@ -4,9 +4,8 @@
 # widl, Wine for both bitnesses (wine64, and wine32 from Debian's i386
 # architecture, which this adds when missing) with the IDL files of its
 # development package, NSIS, osslsigncode for the Authenticode signatures,
-# Xvfb for a real message box, and sqlite3 for reading the reference
-# servers' ballot box. Idempotent: apt-get runs only when something is
-# missing.
+# and Xvfb for a real message box. Idempotent: apt-get runs only when
+# something is missing.
 set -euo pipefail
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -20,7 +19,7 @@ fi
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
-    wine wine64 wine32:i386 libwine-dev nsis osslsigncode xvfb xauth sqlite3
+    wine wine64 wine32:i386 libwine-dev nsis osslsigncode xvfb xauth
 )
 
 "$(dirname "$0")/apt-install.sh" "${packages[@]}"

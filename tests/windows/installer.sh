@@ -189,6 +189,9 @@ round() {
         printf '%s\r\n' "$finish" | "$wine" cmd >/dev/null
         wineserver -w
     else
+        # A key a control left behind, which the uninstaller takes along.
+        mkdir -p "$local_app_data/ArdenaX/stores/REQUEST"
+        echo "left behind" >"$local_app_data/ArdenaX/stores/REQUEST/1.cer"
         uninstall
     fi
     snapshot after

@@ -31,6 +31,9 @@ try {
     expect("confirmation", confirmation,
            confirmation !== "" && confirmation.substr(0, 5) !== "ERROR");
     WScript.Echo("token " + token);
+    // As a page that goes: its last reference to the control is let go.
+    control = null;
+    CollectGarbage();
 } catch (e) {
     failures++;
     WScript.Echo("error " + (e.number >>> 0).toString(16) + " " + e.description);
