@@ -66,8 +66,7 @@ const std::vector<std::string>& Settings::flagNames() {
     return names;
 }
 
-Settings::Settings(Variables variables, bool readsVariables)
-    : variables_(std::move(variables)) {
+Settings::Settings(Variables variables, bool readsVariables) : variables_(std::move(variables)) {
     if (!readsVariables) {
         std::erase_if(variables_, [](const auto& entry) { return isSetting(entry.first); });
         return;

@@ -33,14 +33,14 @@ TEST(PasswordHash, WhatIsNoStoredHashNeverMatches) {
     const auto salt = stored.substr(19, stored.find('$', 19) - 19);
     const auto hash = stored.substr(stored.rfind('$') + 1);
     EXPECT_TRUE(PasswordHash::matches("x", joined({"pbkdf2-sha256", "1000", salt, hash})));
-    for (const auto& text : std::vector<std::string>{
-             "", "x", joined({"pbkdf2-sha256", "1000", salt}),
-             joined({"pbkdf2-sha1", "1000", salt, hash}),
-             joined({"pbkdf2-sha256", "0", salt, hash}),
-             joined({"pbkdf2-sha256", "4000000000", salt, hash}),
-             joined({"pbkdf2-sha256", "1000", salt, hash, ""}),
-             joined({"pbkdf2-sha256", "1000", "!!", hash}),
-             joined({"pbkdf2-sha256", "1000", salt, salt})}) {
+    for (const auto& text :
+         std::vector<std::string>{"", "x", joined({"pbkdf2-sha256", "1000", salt}),
+                                  joined({"pbkdf2-sha1", "1000", salt, hash}),
+                                  joined({"pbkdf2-sha256", "0", salt, hash}),
+                                  joined({"pbkdf2-sha256", "4000000000", salt, hash}),
+                                  joined({"pbkdf2-sha256", "1000", salt, hash, ""}),
+                                  joined({"pbkdf2-sha256", "1000", "!!", hash}),
+                                  joined({"pbkdf2-sha256", "1000", salt, salt})}) {
         EXPECT_FALSE(PasswordHash::matches("x", text)) << text;
     }
 }
