@@ -171,8 +171,15 @@ void HostSession::handle(VotingX& control, const std::string& message) {
         const auto& method = methodOf(request);
         const auto args = argumentsOf(request);
         currentId_ = id;
-        const Variant result = DispatchTable::invoke(control, method, args);
-        reply({{"id", id}, {"result", toUtf8(result.toText())}});
+        const Text result = DispatchTable::invoke(control, method, args).toText();
+        json answer = {{"id", id}, {"result", toUtf8(result)}};
+        // A vote the SMV accepted: its receipt goes with the confirmation.
+        if (method.name == u"getConfirmationText" && !result.empty() && !isErrorText(result)) {
+            if (const Text receipt = control.getReceipt(); !receipt.empty()) {
+                answer["receipt"] = toUtf8(receipt);
+            }
+        }
+        reply(answer);
     } catch (const Failure& failure) {
         replyError(id, failure);
     }

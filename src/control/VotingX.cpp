@@ -138,6 +138,10 @@ Text VotingX::getCurrentPINHash() {
                          [](VotingPlatform& platform) { return platform.getCurrentPINHash(); });
 }
 
+Text VotingX::getReceipt() {
+    return slot_->platform->getReceipt();
+}
+
 Text VotingX::getVersion() const {
     return Text(Version);
 }

@@ -45,6 +45,10 @@ public:
     Variant setPINHash(const Text& pin);
     Text getCurrentPINHash();
     Text getVersion() const;
+    // The receipt of the last vote the SMV accepted from this control's
+    // current voter, "" before one (see VotingPlatform::getReceipt). Beside
+    // the nine methods: hosts offer it as they can without changing them.
+    Text getReceipt();
     // Removes the previous voter's certificate, starts a new platform and sets
     // its defaults. Failures are raised to the caller.
     Text resetState();

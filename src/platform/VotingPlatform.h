@@ -23,6 +23,11 @@ public:
     virtual Text createPINHash(const Text& pin) = 0;
     virtual Text setPINHash(const Text& pin) = 0;
     virtual Text getCurrentPINHash() = 0;
+    // The receipt of the last vote the SMV accepted, "" before one: the
+    // SHA-256 digest of the signed vote as posted, in base64url without
+    // padding (43 characters). It shows nothing of the choices, which are
+    // enveloped for the election.
+    virtual Text getReceipt() = 0;
 
     virtual const Text& ParamSeparator() const = 0;
     virtual void ParamSeparator(const Text& vNewValue) = 0;

@@ -202,6 +202,7 @@ Variant XMLP7VotingPlat::getConfirmationText() {
         if (isErrorText(answer)) {
             return answer;
         }
+        strReceipt_ = receiptOf(strVote_);
         return confirmationText();
     } catch (const std::exception& error) {
         environment_.messageBox->show(failureMessage(
@@ -261,6 +262,13 @@ Text XMLP7VotingPlat::confirmationText() const {
         return true;
     });
     return text;
+}
+
+// What the voter keeps of the vote: the digest of the signed vote's bytes,
+// which the SMV's bulletin board lists as it stores the vote.
+Text XMLP7VotingPlat::receiptOf(const Text& signedVote) {
+    return fromUtf8(
+        toolkit::base64UrlEncode(toolkit::sha256(toolkit::base64Decode(toUtf8(signedVote)))));
 }
 
 Text XMLP7VotingPlat::makeRandom(std::size_t byteCount) {

@@ -28,6 +28,7 @@ public:
     Text createPINHash(const Text& pin) override;
     Text setPINHash(const Text& pin) override;
     Text getCurrentPINHash() override;
+    Text getReceipt() override { return strReceipt_; }
 
     const Text& ParamSeparator() const override { return ParamSeparator_; }
     void ParamSeparator(const Text& vNewValue) override { ParamSeparator_ = vNewValue; }
@@ -79,6 +80,7 @@ private:
     Text buildVote() const;
     Text confirmationText() const;
     static Text makeRandom(std::size_t byteCount);
+    static Text receiptOf(const Text& signedVote);
 
     Environment environment_;
     HttpClient objClient_;
@@ -102,6 +104,7 @@ private:
     StringVariantMap mapCardChoices_;
     Text strPinHash_;
     Text strVote_;
+    Text strReceipt_;
     Text strEncryptionCert_;
     std::optional<BallotList> arrBulls_;
     std::shared_ptr<const toolkit::Certificate> objCert_;

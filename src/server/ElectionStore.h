@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "server/ElectionRecords.h"
+#include "server/MerkleTree.h"
 
 namespace ardenax::server {
 
@@ -40,6 +42,25 @@ public:
     virtual std::optional<BallotBoxEntry> findSubmission(const std::string& submission) = 0;
     // Every vote received, oldest first; at most one per voter counts.
     virtual std::vector<BallotBoxEntry> votes() = 0;
+
+    // The bulletin board: a leaf for each vote accepted (re-votes each
+    // their own), its data the vote's receipt, in the order the votes were
+    // stored; storeVote appends it in the transaction that stores the vote.
+    // Nothing of the voter, the token or a later vote goes with it.
+    struct BoardLeaf {
+        std::uint64_t index = 0;
+        // base64url, as receiptOf gives it.
+        std::string receipt;
+        std::string addedAt;
+
+        bool operator==(const BoardLeaf&) const = default;
+    };
+    virtual std::uint64_t boardSize() = 0;
+    // The leaves from `start` up to, not including, `end`.
+    virtual std::vector<BoardLeaf> boardLeaves(std::uint64_t start, std::uint64_t end) = 0;
+    virtual std::optional<std::uint64_t> boardIndexOf(const std::string& receipt) = 0;
+    // A kept node of the board's tree (see BoardTree), below boardSize().
+    virtual merkle::Hash boardNode(int level, std::uint64_t position) = 0;
 
     // The refusals a vote may be stored with by the store's own checks.
     static constexpr std::string_view Replayed = "ERROR the vote was received before";

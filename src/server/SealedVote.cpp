@@ -83,9 +83,14 @@ std::string submissionOf(std::string_view voteBase64) {
     return signedDer ? submissionOf(toolkit::openSignedData(*signedDer)) : std::string();
 }
 
-std::string receiptOf(std::string_view voteBase64) {
+toolkit::Bytes receiptDigest(std::string_view voteBase64) {
     const auto signedDer = decodeBase64(voteBase64);
-    return signedDer ? toolkit::base64UrlEncode(toolkit::sha256(*signedDer)) : std::string();
+    return signedDer ? toolkit::sha256(*signedDer) : toolkit::Bytes();
+}
+
+std::string receiptOf(std::string_view voteBase64) {
+    const auto digest = receiptDigest(voteBase64);
+    return digest.empty() ? std::string() : toolkit::base64UrlEncode(digest);
 }
 
 }  // namespace ardenax::server

@@ -45,5 +45,7 @@ std::string submissionOf(std::string_view voteBase64);
 // signed vote (the Base64 decoded), in base64url without padding, 43
 // characters. Empty for a text that is not Base64.
 std::string receiptOf(std::string_view voteBase64);
+// The same 32 bytes, as the bulletin board's leaves hold them.
+toolkit::Bytes receiptDigest(std::string_view voteBase64);
 
 }  // namespace ardenax::server

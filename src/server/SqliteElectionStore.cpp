@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int SchemaVersion = 4;
+constexpr int SchemaVersion = 5;
 constexpr std::size_t TokenBytes = 16;
 // The demo's passwords are printed for all to see: a costly hash protects
 // nothing there, and would slow every demo and test down.
@@ -73,8 +73,9 @@ PRAGMA user_version = 1;
 // Each version's changes, applied in turn to older files on opening. Version
 // 2 recognised replays by the digest of the posted text; version 3 by the
 // submission (see submissionOf), which every encoding of one vote shares;
-// version 4 keeps no opened vote, no password and no election key.
-constexpr std::array<std::string_view, 3> SchemaUpgrades = {R"sql(
+// version 4 keeps no opened vote, no password and no election key; version 5
+// adds the bulletin board.
+constexpr std::array<std::string_view, 4> SchemaUpgrades = {R"sql(
 ALTER TABLE ballot_box ADD COLUMN vote_digest TEXT;
 CREATE INDEX ballot_box_vote_digest ON ballot_box (vote_digest);
 CREATE INDEX token_login ON token (login);
@@ -92,6 +93,20 @@ ALTER TABLE election RENAME COLUMN identity TO certificate;
 ALTER TABLE voter RENAME COLUMN password TO password_hash;
 ALTER TABLE ballot_box DROP COLUMN xml;
 PRAGMA user_version = 4;
+)sql",
+                                                            R"sql(
+CREATE TABLE board_leaf (
+    position INTEGER PRIMARY KEY,
+    receipt TEXT NOT NULL UNIQUE,
+    added_at TEXT NOT NULL
+);
+CREATE TABLE board_node (
+    level INTEGER NOT NULL,
+    position INTEGER NOT NULL,
+    hash TEXT NOT NULL,
+    PRIMARY KEY (level, position)
+) WITHOUT ROWID;
+PRAGMA user_version = 5;
 )sql"};
 
 // A text, or NULL for the empty text.
@@ -129,6 +144,50 @@ private:
     SqliteConnection& connection_;
     bool committed_ = false;
 };
+
+merkle::Hash readNode(SqliteConnection& connection, int level, std::uint64_t position) {
+    auto row = connection.prepare("SELECT hash FROM board_node WHERE level = ? AND position = ?");
+    row.bind(1, std::int64_t{level}).bind(2, static_cast<std::int64_t>(position));
+    if (!row.step()) {
+        throw Failure(Failure::E_Fail, u"The board misses a node", u"ElectionStore");
+    }
+    return toolkit::fromHex(row.text(0));
+}
+
+// Adds the receipt of an accepted vote to the board, with the nodes of the
+// tree it completes, in the caller's transaction.
+void appendToBoard(SqliteConnection& connection, const std::string& vote,
+                   const std::string& addedAt) {
+    auto count = connection.prepare("SELECT count(*) FROM board_leaf");
+    count.step();
+    const auto index = static_cast<std::uint64_t>(count.integer(0));
+    const toolkit::Bytes receipt = receiptDigest(vote);
+    connection.prepare("INSERT INTO board_leaf (position, receipt, added_at) VALUES (?, ?, ?)")
+        .bind(1, static_cast<std::int64_t>(index))
+        .bind(2, toolkit::base64UrlEncode(receipt))
+        .bind(3, addedAt)
+        .run();
+    const auto nodes = BoardTree::nodesOfLeaf(index, merkle::leafHash(receipt),
+                                              [&connection](int level, std::uint64_t position) {
+                                                  return readNode(connection, level, position);
+                                              });
+    for (const auto& [level, hash] : nodes) {
+        connection.prepare("INSERT INTO board_node (level, position, hash) VALUES (?, ?, ?)")
+            .bind(1, std::int64_t{level})
+            .bind(2, static_cast<std::int64_t>(index >> static_cast<unsigned>(level)))
+            .bind(3, toolkit::toHex(hash))
+            .run();
+    }
+}
+
+// The board of a file made before it: every accepted vote, in the order stored.
+void fillBoard(SqliteConnection& connection) {
+    auto accepted = connection.prepare(
+        "SELECT vote, received_at FROM ballot_box WHERE verdict = 'OK' ORDER BY id");
+    while (accepted.step()) {
+        appendToBoard(connection, accepted.text(0), accepted.text(1));
+    }
+}
 
 // Keeps the election's key in `keyFile`, for the user alone, never over a
 // file that is there: it may hold another election's key. An upgrade that
@@ -226,7 +285,12 @@ void upgrade(SqliteConnection& connection, std::int64_t from, const fs::path& ke
         connection.execute(SchemaUpgrades.at(static_cast<std::size_t>(version - 1)));
     }
     fillSubmissions(connection);
-    moveSecretsOut(connection, keyFile);
+    if (from < 4) {
+        moveSecretsOut(connection, keyFile);
+    }
+    if (from < 5) {
+        fillBoard(connection);
+    }
     transaction.commit();
 }
 
@@ -403,6 +467,9 @@ BallotBoxEntry SqliteElectionStore::storeVote(BallotBoxEntry entry) {
     if (stored.step()) {
         entry.receivedAt = stored.text(0);
     }
+    if (entry.verdict == "OK") {
+        appendToBoard(connection_, entry.vote, entry.receivedAt);
+    }
     transaction.commit();
     return entry;
 }
@@ -444,6 +511,42 @@ std::vector<BallotBoxEntry> SqliteElectionStore::votes() {
         entries.push_back(readEntry(rows));
     }
     return entries;
+}
+
+std::uint64_t SqliteElectionStore::boardSize() {
+    const std::lock_guard lock(mutex_);
+    auto count = connection_.prepare("SELECT count(*) FROM board_leaf");
+    count.step();
+    return static_cast<std::uint64_t>(count.integer(0));
+}
+
+std::vector<ElectionStore::BoardLeaf> SqliteElectionStore::boardLeaves(std::uint64_t start,
+                                                                       std::uint64_t end) {
+    const std::lock_guard lock(mutex_);
+    auto rows = connection_.prepare(
+        "SELECT position, receipt, added_at FROM board_leaf WHERE position >= ? AND position < ? "
+        "ORDER BY position");
+    rows.bind(1, static_cast<std::int64_t>(start)).bind(2, static_cast<std::int64_t>(end));
+    std::vector<BoardLeaf> leaves;
+    while (rows.step()) {
+        leaves.push_back({static_cast<std::uint64_t>(rows.integer(0)), rows.text(1), rows.text(2)});
+    }
+    return leaves;
+}
+
+std::optional<std::uint64_t> SqliteElectionStore::boardIndexOf(const std::string& receipt) {
+    const std::lock_guard lock(mutex_);
+    auto row = connection_.prepare("SELECT position FROM board_leaf WHERE receipt = ?");
+    row.bind(1, receipt);
+    if (!row.step()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(row.integer(0));
+}
+
+merkle::Hash SqliteElectionStore::boardNode(int level, std::uint64_t position) {
+    const std::lock_guard lock(mutex_);
+    return readNode(connection_, level, position);
 }
 
 }  // namespace ardenax::server

@@ -47,6 +47,10 @@ public:
     BallotBoxEntry storeVote(BallotBoxEntry entry) override;
     std::optional<BallotBoxEntry> findSubmission(const std::string& submission) override;
     std::vector<BallotBoxEntry> votes() override;
+    std::uint64_t boardSize() override;
+    std::vector<BoardLeaf> boardLeaves(std::uint64_t start, std::uint64_t end) override;
+    std::optional<std::uint64_t> boardIndexOf(const std::string& receipt) override;
+    merkle::Hash boardNode(int level, std::uint64_t position) override;
 
 private:
     std::optional<std::string> latestTokenLocked(const std::string& login);

@@ -41,6 +41,7 @@ public:
     Text createPINHash(const Text&) override { return call("createPINHash"); }
     Text setPINHash(const Text&) override { return call("setPINHash"); }
     Text getCurrentPINHash() override { return call("getCurrentPINHash"); }
+    Text getReceipt() override { return call("getReceipt"); }
     void removeCertificate() override { call("removeCertificate"); }
 
     // Property writes are journalled; what the fake reads back is empty.

@@ -91,6 +91,9 @@ TEST_F(HostSessionTest, AnswersByNameOrDispidEchoesAnyIdAndRefusesMalformedReque
          {{"id", json::parse(R"([1,{"x":2}])")}, {"result", "2.1.0.2239"}}},
         {R"({"id":3,"method":"setChoice","args":["BOT_A","A","x"]})",
          {{"id", 3}, {"result", "result"}}},
+        // An accepted vote's confirmation carries the vote's receipt.
+        {R"({"id":7,"method":"GETCONFIRMATIONTEXT"})",
+         {{"id", 7}, {"result", "confirmation"}, {"receipt", "result"}}},
         {"not json", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
         {"[1]", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
         {R"({"method":"getVersion"})", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
@@ -115,11 +118,8 @@ TEST_F(HostSessionTest, AnswersByNameOrDispidEchoesAnyIdAndRefusesMalformedReque
             expectError(replies[i], expected["id"], expected["number"]);
         }
     }
-    // The end of the session resets the control: its certificate leaves the store.
-    const auto& journal = script->journal;
-    const auto setChoice = std::find(journal.begin(), journal.end(), "setChoice@1");
-    ASSERT_NE(setChoice, journal.end());
-    EXPECT_EQ(*std::next(setChoice), "removeCertificate@1");
+    // The end of the session ends the control: its certificate leaves the store.
+    EXPECT_EQ(script->journal.back(), "removeCertificate@1");
     EXPECT_EQ(exitCode, 0);
 }
 
@@ -212,6 +212,17 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
 
 // No reply is ever over the limit: one that would be becomes an error, with
 // a null id when the id itself is what is too large.
+// A refused vote, or none, has no receipt to show.
+TEST_F(HostSessionTest, AConfirmationThatIsNoAcceptedVoteCarriesNoReceipt) {
+    script->confirmation = Variant(u"ERROR votes are closed");
+    const auto refused = serve({R"({"id":1,"method":"getConfirmationText"})"});
+    EXPECT_EQ(refused.at(0), (json{{"id", 1}, {"result", "ERROR votes are closed"}}));
+    script->confirmation = Variant(u"confirmation");
+    script->result = u"";
+    const auto none = serve({R"({"id":2,"method":"getConfirmationText"})"});
+    EXPECT_EQ(none.at(0), (json{{"id", 2}, {"result", "confirmation"}}));
+}
+
 TEST_F(HostSessionTest, OversizedReplyBecomesAnError) {
     script->result = Text(2000, u'x');
     const std::string hugeId(2000, 'i');

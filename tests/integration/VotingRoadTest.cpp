@@ -8,6 +8,7 @@
 #include "crypto/toolkit/CertificateStore.h"
 #include "integration/ForwardingServer.h"
 #include "server/ReferenceServer.h"
+#include "server/SealedVote.h"
 
 namespace ardenax {
 namespace {
@@ -69,6 +70,7 @@ protected:
 
 TEST_F(VotingRoad, WholeVoteIsAcceptedStoredAndOpensToTheExpectedDocument) {
     const Text token = prepareVote();
+    EXPECT_EQ(control->getReceipt(), u"");
     EXPECT_EQ(call(u"getConfirmationText"), kConfirmation);
     EXPECT_TRUE(boxes->texts.empty());
     EXPECT_TRUE(server.store().findToken(toUtf8(token)));
@@ -103,6 +105,13 @@ TEST_F(VotingRoad, WholeVoteIsAcceptedStoredAndOpensToTheExpectedDocument) {
     ASSERT_EQ(counted.size(), 1U);
     EXPECT_EQ(counted[0].id, 2);
     EXPECT_EQ(opened(counted[0]).find(random), std::string::npos);
+    // The receipt is the digest of the signed vote the SMV keeps; a refused
+    // vote keeps the last accepted one's.
+    EXPECT_EQ(toUtf8(control->getReceipt()), server::receiptOf(counted[0].vote));
+    EXPECT_EQ(control->getReceipt().size(), 43U);
+    proxy.script(ReferenceServer::SmvPath, "ERROR votacao encerrada", 403);
+    EXPECT_EQ(call(u"getConfirmationText"), u"ERROR votacao encerrada");
+    EXPECT_EQ(toUtf8(control->getReceipt()), server::receiptOf(counted[0].vote));
 }
 
 TEST_F(VotingRoad, ResetRemovesTheCertificateTheTokenIsBoundTo) {

@@ -177,7 +177,7 @@ PRAGMA user_version = 3;
 // A file of an earlier schema: the election's key inside, passwords in clear,
 // opened votes. Opening it moves the key out, hashes the passwords and keeps
 // no opened vote, no page holding any of them left; its votes keep counting
-// once, their replays known in any encoding.
+// once, their replays known in any encoding, and on the board.
 TEST_F(SqliteElectionStoreTest, EarlierSchemasAreBroughtUpToDateWithNothingSecretLeft) {
     const auto identity = toolkit::createRecipientCertificate("ArdenaX election OLD");
     const auto vote = testing::clientSeal(testing::clientXml({{"BOT_Presidente", {"M"}}}, "1"),
@@ -215,6 +215,8 @@ TEST_F(SqliteElectionStoreTest, EarlierSchemasAreBroughtUpToDateWithNothingSecre
                                                        store.findVoter("eleitor1")->passwordHash));
             ASSERT_EQ(store.votes().size(), 1U);
             EXPECT_EQ(store.votes()[0].submission, submissionOf(vote));
+            ASSERT_EQ(store.boardSize(), 1U);
+            EXPECT_EQ(store.boardLeaves(0, 1)[0].receipt, receiptOf(vote));
         }
         EXPECT_EQ(readElectionKey(key_).der(), identity.der());
         EXPECT_EQ(modeOf(key_), 0600U);
