@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev zlib1g-dev
     help2man lintian
+    python3 python3-cryptography
 )
 
 "$(dirname "$0")/apt-install.sh" "${packages[@]}"

@@ -33,6 +33,9 @@ Ctrl-C (SIGINT) or SIGTERM. The servers hold no election key and open no vote.
   --ca-file FILE      where to write the throwaway authority's certificate for
                       clients to trust (ARDENAX_CA_FILE)     (beside the database)
   --cert FILE --key FILE   serve with this certificate and key instead
+  --board-key FILE    the key the SMV signs the bulletin board's heads with, made
+                      when missing; its certificate is written beside it
+                                          (beside the database, <name>-board-key.pem)
   --web-root DIR      the voting page's folder, served at /  (the built-in page)
   --refuse-votes      the SMV refuses every vote ("ERROR votes are closed"), to try
                       how a page shows a refusal
@@ -86,7 +89,8 @@ ServeOptions parse(const std::vector<std::string>& args) {
                                                  {"--web-root", defaultWebRoot().string()},
                                                  {"--ca-file", ""},
                                                  {"--cert", ""},
-                                                 {"--key", ""}};
+                                                 {"--key", ""},
+                                                 {"--board-key", ""}};
     ServeOptions options;
     Arguments arguments(args);
     while (!arguments.done()) {
@@ -122,6 +126,7 @@ ServeOptions parse(const std::vector<std::string>& args) {
     options.server.certificateFile = values["--cert"];
     options.server.keyFile = values["--key"];
     options.server.webRoot = values["--web-root"];
+    options.server.boardKeyFile = values["--board-key"];
     options.caFile = values["--ca-file"].empty()
                          ? fs::absolute(options.server.database).parent_path() / "ardenax-ca.pem"
                          : fs::path(values["--ca-file"]);
@@ -166,7 +171,10 @@ void printReady(const server::ReferenceServer& server, const ServeOptions& optio
             << "Promotor: " << server.promotorUrl() << '\n';
     }
     if (options.server.role != Role::Promotor) {
-        out << "SMV: " << server.smvUrl() << '\n';
+        out << "SMV: " << server.smvUrl() << '\n'
+            << "Board: " << server.baseUrl() << "/smv/board/head\n"
+            << "Board certificate: " << fs::absolute(server.boardCertificateFile()).string()
+            << '\n';
     }
     if (!server.caPem().empty()) {
         out << "CA file: " << fs::absolute(options.caFile).string() << '\n';

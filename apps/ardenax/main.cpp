@@ -9,6 +9,7 @@
 #include "ServeCommand.h"
 #include "StoreCommand.h"
 #include "Terminal.h"
+#include "VerifyCommands.h"
 #include "common/Arguments.h"
 #include "common/Settings.h"
 #include "control/VotingX.h"
@@ -27,6 +28,8 @@ Commands:
   tally                count an election offline, with its key
   export               every stored vote and a manifest, for auditors
   open-vote            verify and open a stored vote, with the election's key
+  verify-receipt       check that a vote's receipt is on the election's bulletin board
+  verify-board         check every entry of the bulletin board against its signed head
   store list|purge     the certificates of the user's request store
 
 ardenax <command> --help tells more. ardenax --version prints the version.
@@ -66,6 +69,12 @@ int main(int argc, char** argv) {
         }
         if (args[0] == "export") {
             return app::runExportCommand(rest, std::cout, std::cerr);
+        }
+        if (args[0] == "verify-receipt") {
+            return app::runVerifyReceiptCommand(rest, settings, std::cout, std::cerr);
+        }
+        if (args[0] == "verify-board") {
+            return app::runVerifyBoardCommand(rest, settings, std::cout, std::cerr);
         }
         if (args[0] == "serve") {
             return app::runServeCommand(rest, std::cout, std::cerr);

@@ -132,6 +132,10 @@ void Settings::checkCaFile() const {
     }
 }
 
+std::filesystem::path Settings::boardsFolder() const {
+    return defaultDataRoot(variables_) / "boards";
+}
+
 Environment Settings::environment(std::shared_ptr<MessageBox> messageBox) const {
     Environment env;
     env.messageBox = std::move(messageBox);

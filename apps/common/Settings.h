@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,6 +38,9 @@ public:
 
     // The environment for a control, with `messageBox` as its box.
     Environment environment(std::shared_ptr<MessageBox> messageBox) const;
+
+    // Where the verifiers keep the last head they saw of each board.
+    std::filesystem::path boardsFolder() const;
 
     // An ARDENAX_* variable this build reads, "" when it reads none of that name.
     std::string variable(const std::string& name) const;

@@ -17,8 +17,13 @@ inline std::filesystem::path utf8Path(const std::string& text) {
 
 // The process environment, names and values in UTF-8.
 Variables processVariables();
+// The program's folder among the user's data: ~/.local/share/ardenax
+// ($XDG_DATA_HOME), or %LOCALAPPDATA%\ArdenaX.
+std::filesystem::path defaultDataRoot(const Variables& variables);
 // The root of the user's certificate stores when no setting names one.
-std::filesystem::path defaultStoreRoot(const Variables& variables);
+inline std::filesystem::path defaultStoreRoot(const Variables& variables) {
+    return defaultDataRoot(variables) / "stores";
+}
 // The user's documents folder when no setting names one.
 std::filesystem::path defaultDocumentsDir(const Variables& variables);
 

@@ -34,9 +34,9 @@ Variables processVariables() {
     return variables;
 }
 
-std::filesystem::path defaultStoreRoot(const Variables& variables) {
+std::filesystem::path defaultDataRoot(const Variables& variables) {
     return userFolder(variables, "XDG_DATA_HOME", std::filesystem::path(".local") / "share") /
-           "ardenax" / "stores";
+           "ardenax";
 }
 
 std::filesystem::path defaultDocumentsDir(const Variables& variables) {

@@ -43,12 +43,12 @@ Variables processVariables() {
     return variables;
 }
 
-std::filesystem::path defaultStoreRoot(const Variables& variables) {
+std::filesystem::path defaultDataRoot(const Variables& variables) {
     const auto found = variables.find("LOCALAPPDATA");
     const std::filesystem::path base = found != variables.end() && !found->second.empty()
                                            ? utf8Path(found->second)
                                            : knownFolder(FOLDERID_LocalAppData);
-    return base / "ArdenaX" / "stores";
+    return base / "ArdenaX";
 }
 
 std::filesystem::path defaultDocumentsDir(const Variables&) {

@@ -1,5 +1,10 @@
 #include "server/ReferenceServer.h"
 
+#include <optional>
+
+#include "crypto/toolkit/Pki.h"
+#include "server/BoardKey.h"
+#include "server/BoardRoutes.h"
 #include "server/FormEndpoint.h"
 #include "server/HttpsListener.h"
 #include "server/PageRoutes.h"
@@ -22,6 +27,28 @@ const std::filesystem::path& openDatabase(const std::filesystem::path& file) {
     return file;
 }
 
+// Never written through a link planted at its name or beside it.
+void publish(const std::filesystem::path& file, const std::string& content) {
+    const auto folder =
+        file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    StagedFile(folder, content, StagedFile::Readers::Everyone).replace(file);
+}
+
+std::filesystem::path boardKeyFileIn(const ReferenceServer::Options& options) {
+    return options.boardKeyFile.empty() ? boardKeyFileOf(options.database) : options.boardKeyFile;
+}
+
+// Only the SMV signs the board; a Promotor needs no key. Its certificate is
+// published beside it for verifiers.
+std::optional<toolkit::Certificate> openBoardKeyOf(const ReferenceServer::Options& options) {
+    if (options.role == ReferenceServer::Role::Promotor) {
+        return std::nullopt;
+    }
+    auto key = openBoardKey(boardKeyFileIn(options));
+    publish(boardCertificateFileOf(boardKeyFileIn(options)), toolkit::certificatePem(key));
+    return key;
+}
+
 }  // namespace
 
 const std::size_t ReferenceServer::MaxRequestLength = HttpsListener::MaxRequestLength;
@@ -32,6 +59,9 @@ struct ReferenceServer::State {
         : store(openDatabase(options.database)),
           promotor(store),
           smv(store, options.votesClosed),
+          boardKey(openBoardKeyOf(options)),
+          boardCertificateFile(boardKey ? boardCertificateFileOf(boardKeyFileIn(options))
+                                        : std::filesystem::path()),
           listener({.address = options.address,
                     .port = options.port,
                     .name = options.name,
@@ -53,6 +83,7 @@ struct ReferenceServer::State {
                                        "ArdenaX reference SMV: POST pin, token and vote here.",
                                        [this](const auto& fields) { return smv.answer(fields); },
                                        options.voteDelay});
+            addBoardRoutes(listener, store, *boardKey);
         }
         listener.start();
     }
@@ -60,6 +91,8 @@ struct ReferenceServer::State {
     SqliteElectionStore store;
     Promotor promotor;
     Smv smv;
+    std::optional<toolkit::Certificate> boardKey;
+    std::filesystem::path boardCertificateFile;
     // Last, so that it stops serving before the rest goes.
     HttpsListener listener;
 };
@@ -100,10 +133,11 @@ const std::string& ReferenceServer::publicKeyPin() const {
 }
 
 void ReferenceServer::writeCaFile(const std::filesystem::path& file) const {
-    // Never written through a link planted at its name or beside it.
-    const auto folder =
-        file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
-    StagedFile(folder, caPem(), StagedFile::Readers::Everyone).replace(file);
+    publish(file, caPem());
+}
+
+const std::filesystem::path& ReferenceServer::boardCertificateFile() const {
+    return state_->boardCertificateFile;
 }
 
 ElectionStore& ReferenceServer::store() {

@@ -43,6 +43,9 @@ public:
         std::filesystem::path keyFile{};
         // A folder of static files (a voting page) served at "/"; none when empty.
         std::filesystem::path webRoot{};
+        // The key an SMV signs the board's heads with; made when missing.
+        // Beside the database (boardKeyFileOf) when empty.
+        std::filesystem::path boardKeyFile{};
         Role role = Role::All;
         // How long a connection may take, from its TLS handshake to its
         // last answer; a slower client is cut off.
@@ -78,6 +81,10 @@ public:
     // for a browser told to accept it; empty when the server was given its
     // certificate.
     const std::string& publicKeyPin() const;
+
+    // Where the certificate of the key the board's heads are signed with was
+    // written (boardCertificateFileOf the key file); empty for a Promotor.
+    const std::filesystem::path& boardCertificateFile() const;
 
     ElectionStore& store();
 

@@ -13,13 +13,16 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <openssl/ssl.h>
 
 #include "common/TempDir.h"
 #include "integration/ChildProcess.h"
 #include "integration/ServeProcess.h"
+#include "server/BoardHead.h"
 #include "server/ClientVote.h"
 #include "server/ReferenceServer.h"
+#include "server/SealedVote.h"
 #include "server/SqliteConnection.h"
 #include "support/CHandle.h"
 #include "transport/HttpClient.h"
@@ -226,7 +229,9 @@ TEST_F(ServerFaults, ClientsTricklingTheirRequestsAreCutOffAndOthersServed) {
     }
 }
 
-// A crash in the middle of a stream of votes loses none that was answered "OK".
+// A crash in the middle of a stream of votes loses none that was answered
+// "OK", and leaves a board that lists every stored vote and keeps every head
+// signed before.
 TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
     constexpr int Votes = 12;
     auto served = serve();
@@ -234,6 +239,9 @@ TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
     const Text& promotorUrl = served.promotorUrl;
     const Text& smvUrl = served.smvUrl;
     HttpClient client(settings);
+    httplib::SSLClient reader("127.0.0.1", portOf(smvUrl));
+    reader.set_ca_cert_path(settings.caFile.c_str());
+    std::vector<BoardHead> heads;
     std::latch halfway(1);
     std::jthread killer([&] {
         halfway.wait();
@@ -248,8 +256,15 @@ TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
             break;
         }
         const auto vote = testing::voteForm(answer[2], testing::demoVote(answer));
-        if (client.Post(vote, smvUrl) == u"OK" && ++accepted == Votes / 2) {
+        if (client.Post(vote, smvUrl) != u"OK") {
+            continue;
+        }
+        if (++accepted == Votes / 2) {
             halfway.count_down();
+        } else if (accepted < Votes / 2) {
+            const auto head = reader.Get("/smv/board/head");
+            ASSERT_TRUE(head);
+            heads.push_back(*BoardHead::fromJson(head->body));
         }
     }
     if (accepted < Votes / 2) {
@@ -269,6 +284,17 @@ TEST_F(ServerFaults, KilledServerKeepsEveryAcceptedVote) {
     // A vote stored just before the crash may have gone unanswered.
     EXPECT_GE(stored, accepted);
     EXPECT_LE(stored, accepted + 1);
+    auto& store = restarted.store();
+    EXPECT_EQ(store.boardSize(), static_cast<std::uint64_t>(stored));
+    for (const auto& entry : box) {
+        EXPECT_EQ(store.boardIndexOf(receiptOf(entry.vote)).has_value(), entry.verdict == "OK");
+    }
+    const BoardTree tree(
+        [&store](int level, std::uint64_t position) { return store.boardNode(level, position); });
+    ASSERT_EQ(heads.size(), static_cast<std::size_t>(Votes / 2 - 1));
+    for (const auto& head : heads) {
+        EXPECT_EQ(tree.root(head.size), head.root) << head.size;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <fcntl.h>
@@ -19,7 +20,17 @@ namespace ardenax::testing {
 // talk to it as its caller would.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args) {
+    // What the program gets besides its arguments: its standard error on the
+    // output pipe too, and "NAME=value" variables added to this process's.
+    struct Extras {
+        bool errorsToOutput = false;
+        std::vector<std::string> variables{};
+    };
+
+    ChildProcess(const std::string& program, const std::vector<std::string>& args)
+        : ChildProcess(program, args, Extras{}) {}
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const Extras& extras) {
         std::array<int, 2> in{};
         std::array<int, 2> out{};
         if (::pipe2(in.data(), O_CLOEXEC) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0) {
@@ -29,6 +40,24 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (extras.errorsToOutput) {
+            posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        }
+        std::vector<std::string> variables = extras.variables;
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            const std::string text(*variable);
+            const auto named = [&text](const std::string& added) {
+                return text.starts_with(added.substr(0, added.find('=') + 1));
+            };
+            if (std::none_of(extras.variables.begin(), extras.variables.end(), named)) {
+                variables.push_back(text);
+            }
+        }
+        std::vector<char*> variablePointers;
+        for (auto& variable : variables) {
+            variablePointers.push_back(variable.data());
+        }
+        variablePointers.push_back(nullptr);
         std::vector<std::string> argv{program};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> argvPointers;
@@ -37,8 +66,8 @@ public:
             argvPointers.push_back(text.data());
         }
         argvPointers.push_back(nullptr);
-        const int spawned =
-            posix_spawn(&pid_, program.c_str(), &actions, nullptr, argvPointers.data(), environ);
+        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr,
+                                        argvPointers.data(), variablePointers.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);

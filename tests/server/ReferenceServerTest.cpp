@@ -9,9 +9,12 @@
 #include "common/BallotBox.h"
 #include "common/Failures.h"
 #include "common/TempDir.h"
+#include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
+#include "server/BoardHead.h"
 #include "server/ReferenceServer.h"
+#include "server/SealedVote.h"
 #include "server/Smv.h"
 #include "server/SqliteConnection.h"
 #include "server/SqliteElectionStore.h"
@@ -193,6 +196,11 @@ TEST_F(ReferenceServerTest, ReplaysInAnyEncodingAndOlderTokensNeverCount) {
     EXPECT_EQ(counted[0].login, "eleitor2");
     EXPECT_EQ(counted[1].vote, secondVote);
     EXPECT_EQ(server.store().votes().size(), 6 + replays.size());
+    // The board lists each vote accepted, superseded or not, and no refusal.
+    const auto board = server.store().boardLeaves(0, 10);
+    ASSERT_EQ(board.size(), 3U);
+    EXPECT_EQ(board[0].receipt, receiptOf(firstVote));
+    EXPECT_EQ(board[2].receipt, receiptOf(secondVote));
 }
 
 // The CA file replaces whatever has its name, a link included, and is never
@@ -301,8 +309,10 @@ TEST_F(ReferenceServerTest, NoRouteShowsAChoiceOrAToken) {
               nlohmann::json::parse(R"({"id":"BOT_Referendo","name":"Referendo","slots":2,
                                         "candidates":["Sim","Não"]})"));
     EXPECT_EQ(client.Get("/")->body, "<p>Votar</p>");
-    for (const auto* path : {"/", "/index.html", "/election.json", "/ballot-box.json",
-                             "/votes.json", "/promotor/obtaintoken", "/smv/votesetter"}) {
+    for (const auto* path :
+         {"/", "/index.html", "/election.json", "/ballot-box.json", "/votes.json",
+          "/promotor/obtaintoken", "/smv/votesetter", "/smv/board/head",
+          "/smv/board/entries?start=0&end=9", "/smv/board/proof?size=1&receipt="}) {
         for (const auto& got : {client.Get(path), client.Post(path, "", "text/plain")}) {
             ASSERT_TRUE(got) << path;
             for (const auto& kept :
@@ -312,6 +322,87 @@ TEST_F(ReferenceServerTest, NoRouteShowsAChoiceOrAToken) {
         }
     }
     EXPECT_EQ(client.Get("/ballot-box.json")->status, 404);
+}
+
+// The board's answers check against its certificate, and whatever is no
+// question of a board gets a reason in JSON.
+TEST_F(ReferenceServerTest, TheBoardAnswersWithProofsAndRefusesOtherQuestions) {
+    auto& server = start();
+    std::vector<std::string> receipts;
+    for (const auto* voter : {"1", "2", "3"}) {
+        const auto answer =
+            obtainToken(std::string("eleitor") + voter, std::string("demo") + voter);
+        const auto vote = demoVote(answer);
+        ASSERT_EQ(castVote(answer[2], vote), "OK");
+        receipts.push_back(receiptOf(vote));
+    }
+    httplib::SSLClient client("127.0.0.1", server.port());
+    client.set_ca_cert_path(caFile_.c_str());
+    const auto get = [&client](const std::string& path) {
+        const auto got = client.Get(path);
+        EXPECT_TRUE(got) << path;
+        EXPECT_EQ(got->get_header_value("Access-Control-Allow-Origin"), "*") << path;
+        return nlohmann::json::parse(got->body);
+    };
+
+    const auto pem = client.Get("/smv/board/certificate")->body;
+    std::ifstream written(server.boardCertificateFile());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), pem);
+    const auto headJson = get("/smv/board/head");
+    EXPECT_EQ(headJson.size(), 4U);
+    const auto head = BoardHead::fromJson(headJson.dump());
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->size, 3U);
+    EXPECT_TRUE(head->verifiedBy(toolkit::Certificate::import(pem)));
+    EXPECT_EQ(head->time.size(), 24U);
+
+    const auto entries = get("/smv/board/entries?start=1&end=5")["entries"];
+    ASSERT_EQ(entries.size(), 2U);
+    EXPECT_EQ(entries[1]["index"], 2);
+    EXPECT_EQ(entries[1]["receipt"], receipts[2]);
+    const auto proof = get("/smv/board/proof?receipt=" + receipts[1] + "&size=3");
+    EXPECT_EQ(proof["index"], 1);
+    std::vector<merkle::Hash> path;
+    for (const auto& hash : proof["path"]) {
+        path.push_back(*hashFromBase64Url(hash.get<std::string>()));
+    }
+    EXPECT_TRUE(merkle::verifyInclusion(merkle::leafHash(toolkit::base64UrlDecode(receipts[1])), 1,
+                                        3, path, head->root));
+    path.clear();
+    const auto consistency = get("/smv/board/consistency?first=1&second=3");
+    for (const auto& hash : consistency["path"]) {
+        path.push_back(*hashFromBase64Url(hash.get<std::string>()));
+    }
+    EXPECT_TRUE(merkle::verifyConsistency(
+        1, 3, merkle::leafHash(toolkit::base64UrlDecode(receipts[0])), head->root, path));
+
+    const std::string entriesRefused = "start and end must be indexes, end - start at most 10000";
+    const std::string proofRefused = "receipt must be 43 base64url characters, size a board size";
+    const std::string consistencyRefused =
+        "first and second must be board sizes, 0 < first <= second";
+    const std::string unknown = toolkit::base64UrlEncode(toolkit::sha256("no vote"));
+    const std::vector<std::tuple<std::string, int, std::string>> refusals = {
+        {"/smv/board/entries?start=2&end=1", 400, entriesRefused},
+        {"/smv/board/entries?start=0&end=10001", 400, entriesRefused},
+        {"/smv/board/entries?start=-1&end=2", 400, entriesRefused},
+        {"/smv/board/entries?start=1e0&end=2", 400, entriesRefused},
+        {"/smv/board/entries?end=2", 400, entriesRefused},
+        {"/smv/board/proof?receipt=" + receipts[0] + "&size=4", 400, proofRefused},
+        {"/smv/board/proof?receipt=" + receipts[0] + "A&size=3", 400, proofRefused},
+        {"/smv/board/proof?receipt=" + unknown + "&size=3", 404,
+         "the receipt is not among the first 3 entries"},
+        {"/smv/board/proof?receipt=" + receipts[2] + "&size=2", 404,
+         "the receipt is not among the first 2 entries"},
+        {"/smv/board/consistency?first=0&second=3", 400, consistencyRefused},
+        {"/smv/board/consistency?first=3&second=2", 400, consistencyRefused},
+        {"/smv/board/consistency?first=3&second=4", 400, consistencyRefused},
+    };
+    for (const auto& [target, status, why] : refusals) {
+        const auto got = client.Get(target);
+        ASSERT_TRUE(got) << target;
+        EXPECT_EQ(got->status, status) << target;
+        EXPECT_EQ(got->body, nlohmann::json({{"error", why}}).dump()) << target;
+    }
 }
 
 // Each role serves its own routes, over one database that two processes share.

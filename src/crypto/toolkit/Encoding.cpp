@@ -100,4 +100,23 @@ std::string base64UrlEncode(std::string_view bytes) {
     return text;
 }
 
+Bytes base64UrlDecode(std::string_view text) {
+    std::string standard(text);
+    for (char& c : standard) {
+        const bool urlAlphabet =
+            std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_';
+        if (!urlAlphabet) {
+            throw Failure(Failure::InvalidProcedureCall, u"Not base64url", u"Encoding");
+        }
+        c = c == '-' ? '+' : c == '_' ? '/' : c;
+    }
+    standard.append((4 - standard.size() % 4) % 4, '=');
+    Bytes bytes = base64Decode(standard);
+    // One text for one value: unused bits must be zero.
+    if (base64UrlEncode(bytes) != text) {
+        throw Failure(Failure::InvalidProcedureCall, u"Not base64url", u"Encoding");
+    }
+    return bytes;
+}
+
 }  // namespace ardenax::toolkit

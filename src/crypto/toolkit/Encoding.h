@@ -21,5 +21,8 @@ Bytes base64Decode(std::string_view text);
 // Base64 with the URL's alphabet ("-" and "_" for "+" and "/") and no padding,
 // for texts that travel in addresses and file names.
 std::string base64UrlEncode(std::string_view bytes);
+// Its inverse, for exactly the texts base64UrlEncode writes; raises a failure
+// on any other.
+Bytes base64UrlDecode(std::string_view text);
 
 }  // namespace ardenax::toolkit

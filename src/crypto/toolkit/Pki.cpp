@@ -18,7 +18,9 @@ constexpr int SerialBits = 128;
 constexpr long HourSeconds = 3600;
 constexpr int ShortValidityDays = 30;
 constexpr int RecipientValidityDays = 365;
-constexpr int RecipientKeyBits = 2048;
+// What it signs is checked long after the election.
+constexpr int SigningValidityDays = 10 * 365;
+constexpr int RsaKeyBits = 2048;
 
 void addExtension(X509* certificate, X509* issuer, int nid, const std::string& value) {
     X509V3_CTX context;
@@ -83,6 +85,19 @@ bool isIpAddress(const std::string& host) {
     return address != nullptr;
 }
 
+// An RSA self-signed certificate whose key serves `usage` only.
+Certificate selfSignedRsa(std::string_view commonName, int days, const std::string& usage) {
+    KeyHandle key(EVP_RSA_gen(RsaKeyBits));
+    if (!key) {
+        throw openSslFailure(u"Key pair");
+    }
+    auto x509 = newCertificate(commonName, key.get(), nullptr, days);
+    addExtension(x509.get(), x509.get(), NID_key_usage, "critical," + usage);
+    addExtension(x509.get(), x509.get(), NID_subject_key_identifier, "hash");
+    EVP_PKEY* signingKey = key.get();
+    return finish(std::move(x509), std::move(key), signingKey);
+}
+
 }  // namespace
 
 bool hasValidSelfSignature(const Certificate& certificate) {
@@ -125,15 +140,11 @@ Certificate issueServerCertificate(const Certificate& authority,
 }
 
 Certificate createRecipientCertificate(std::string_view commonName) {
-    KeyHandle key(EVP_RSA_gen(RecipientKeyBits));
-    if (!key) {
-        throw openSslFailure(u"Key pair");
-    }
-    auto x509 = newCertificate(commonName, key.get(), nullptr, RecipientValidityDays);
-    addExtension(x509.get(), x509.get(), NID_key_usage, "critical,keyEncipherment");
-    addExtension(x509.get(), x509.get(), NID_subject_key_identifier, "hash");
-    EVP_PKEY* signingKey = key.get();
-    return finish(std::move(x509), std::move(key), signingKey);
+    return selfSignedRsa(commonName, RecipientValidityDays, "keyEncipherment");
+}
+
+Certificate createSigningCertificate(std::string_view commonName) {
+    return selfSignedRsa(commonName, SigningValidityDays, "digitalSignature");
 }
 
 std::string certificatePem(const Certificate& certificate) {

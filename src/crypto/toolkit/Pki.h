@@ -26,6 +26,10 @@ Certificate issueServerCertificate(const Certificate& authority,
 // encipherment), valid for a year.
 Certificate createRecipientCertificate(std::string_view commonName);
 
+// An RSA 2048 self-signed certificate for signing (digital signature), valid
+// for ten years.
+Certificate createSigningCertificate(std::string_view commonName);
+
 // The certificate alone in PEM, for a file that clients trust.
 std::string certificatePem(const Certificate& certificate);
 

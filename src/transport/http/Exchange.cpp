@@ -189,6 +189,11 @@ Response Exchange::get(const std::string& url) {
     return perform(url, "while loading", Body::Drop);
 }
 
+Response Exchange::fetch(const std::string& url) {
+    setOption(easy_.get(), CURLOPT_HTTPGET, 1L);
+    return perform(url, "while reading", Body::Keep);
+}
+
 Response Exchange::postForm(const std::string& url, const FormFields& fields) {
     CURL* easy = easy_.get();
     std::string body;

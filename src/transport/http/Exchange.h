@@ -38,6 +38,8 @@ public:
     Exchange& operator=(const Exchange&) = delete;
 
     Response get(const std::string& url);
+    // A GET whose answer is kept, up to MaxAnswerBytes.
+    Response fetch(const std::string& url);
     // An application/x-www-form-urlencoded POST of `fields`, in their order.
     Response postForm(const std::string& url, const FormFields& fields);
 
