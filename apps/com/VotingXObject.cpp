@@ -25,7 +25,7 @@ HRESULT loadTypeInfo(ComPtr<ITypeInfo>& typeInfo) {
     if (FAILED(loaded)) {
         return loaded;
     }
-    return library->GetTypeInfoOfGuid(IID__VotingX, typeInfo.put());
+    return library->GetTypeInfoOfGuid(IID__VotingX2, typeInfo.put());
 }
 
 // The control's form of an interface ID that may be null; `storage` holds it.
@@ -112,8 +112,9 @@ HRESULT VotingXObject::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__VotingX) {
-        *object = static_cast<_VotingX*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__VotingX ||
+        iid == IID__VotingX2) {
+        *object = static_cast<_VotingX2*>(this);
     } else if (iid == IID_IObjectSafety) {
         *object = static_cast<SafetyInterface*>(this);
     } else if (iid == IID_ISupportErrorInfo) {
@@ -126,9 +127,9 @@ HRESULT VotingXObject::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ComPtr<_VotingX> VotingXObject::self() {
+ComPtr<_VotingX2> VotingXObject::self() {
     AddRef();
-    return ComPtr<_VotingX>(this);
+    return ComPtr<_VotingX2>(this);
 }
 
 ULONG VotingXObject::AddRef() {
@@ -201,7 +202,7 @@ HRESULT VotingXObject::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags, DISPP
     DISPPARAMS lent{args.data(), given.rgdispidNamedArgs, given.cArgs, given.cNamedArgs};
     // The type information checks the arguments, converts them to the
     // declared texts and calls the matching _VotingX method below.
-    return typeInfo_->Invoke(static_cast<_VotingX*>(this), dispid, flags, &lent, result, exception,
+    return typeInfo_->Invoke(static_cast<_VotingX2*>(this), dispid, flags, &lent, result, exception,
                              argumentError);
 }
 
@@ -213,7 +214,7 @@ HRESULT VotingXObject::call(int index, std::initializer_list<BSTR*> args,
     ::VariantInit(result);
     // The page may release the object from a message box or a wait of this
     // very call; the object lives until the call has returned.
-    const ComPtr<_VotingX> keptAlive = self();
+    const ComPtr<_VotingX2> keptAlive = self();
     try {
         std::vector<Text> texts;
         texts.reserve(args.size());
@@ -280,6 +281,19 @@ HRESULT VotingXObject::resetState(BSTR* result) {
     return callForText(8, {}, result);
 }
 
+HRESULT VotingXObject::getReceipt(BSTR* result) {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    *result = nullptr;
+    try {
+        *result = Bstr(control_->getReceipt()).release();
+        return S_OK;
+    } catch (const std::exception&) {
+        return raiseCurrent(IID__VotingX2);
+    }
+}
+
 HRESULT VotingXObject::GetInterfaceSafetyOptions(const IID* riid, DWORD* pdwSupportedOptions,
                                                  DWORD* pdwEnabledOptions) {
     if (pdwSupportedOptions == nullptr) {
@@ -306,7 +320,7 @@ HRESULT VotingXObject::SetInterfaceSafetyOptions(const IID* riid, DWORD dwOption
 }
 
 HRESULT VotingXObject::InterfaceSupportsErrorInfo(REFIID iid) {
-    return iid == IID__VotingX ? S_OK : S_FALSE;
+    return iid == IID__VotingX || iid == IID__VotingX2 ? S_OK : S_FALSE;
 }
 
 }  // namespace ardenax::com

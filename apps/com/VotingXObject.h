@@ -13,11 +13,12 @@
 
 namespace ardenax::com {
 
-// The COM object of class VotingX: the dual interface _VotingX, whose
-// IDispatch side goes through the type library's description of it, and
-// IObjectSafety. Every method, however it is reached, ends in the control's
-// dispatch table, as in every other host.
-class VotingXObject final : public _VotingX, public SafetyInterface, public ISupportErrorInfo {
+// The COM object of class VotingX: the dual interface _VotingX2 (which is
+// _VotingX and getReceipt), whose IDispatch side goes through the type
+// library's description of it, and IObjectSafety. Every one of the nine
+// methods, however it is reached, ends in the control's dispatch table, as in
+// every other host.
+class VotingXObject final : public _VotingX2, public SafetyInterface, public ISupportErrorInfo {
 public:
     // Makes an object (its control runs the first reset) and hands out `iid`.
     static HRESULT create(REFIID iid, void** object);
@@ -48,6 +49,9 @@ public:
     HRESULT STDMETHODCALLTYPE getVersion(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE resetState(BSTR* result) override;
 
+    // _VotingX2
+    HRESULT STDMETHODCALLTYPE getReceipt(BSTR* result) override;
+
     // IObjectSafety
     HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(const IID* riid, DWORD* pdwSupportedOptions,
                                                         DWORD* pdwEnabledOptions) override;
@@ -62,7 +66,7 @@ private:
     ~VotingXObject();
 
     // A reference of its own to this object.
-    ComPtr<_VotingX> self();
+    ComPtr<_VotingX2> self();
 
     // Calls method `index` of the dispatch table with `args` and puts its
     // result in `result`; failures become the HRESULT and the thread's error info.

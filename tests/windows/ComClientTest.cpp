@@ -128,6 +128,48 @@ TEST_F(ComClientTest, TheDualInterfaceTableGivesTheSameResults) {
     EXPECT_EQ(object->createPINHash(nullptr, &raw), E_POINTER);
 }
 
+// The receipt is the class's addition: getReceipt on _VotingX2, its default
+// interface, and by name through IDispatch; _VotingX stays what callers
+// compiled against it know, answered by the same object.
+TEST_F(ComClientTest, TheReceiptComesThroughTheDefaultInterfaceBesideTheNineMethods) {
+    auto object = server.create<_VotingX2>();
+    BSTR raw = nullptr;
+    ASSERT_EQ(object->getReceipt(&raw), S_OK);
+    EXPECT_EQ(Bstr::adopt(raw).text(), u"");
+    EXPECT_EQ(object->getReceipt(nullptr), E_POINTER);
+    ComPtr<_VotingX> older;
+    ASSERT_EQ(object.as(older), S_OK);
+    ASSERT_EQ(older->getVersion(&raw), S_OK);
+    EXPECT_EQ(Bstr::adopt(raw).text(), u"2.1.0.2239");
+
+    auto dispatch = server.create<IDispatch>();
+    Var receipt;
+    ASSERT_EQ(invoke(dispatch.get(), L"getReceipt", {}, receipt), S_OK);
+    EXPECT_EQ(text(receipt), u"");
+
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(::LoadTypeLibEx(ComServer::dllPath().c_str(), REGKIND_NONE, library.put()), S_OK);
+    ComPtr<ITypeInfo> votingClass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_VotingX, votingClass.put()), S_OK);
+    std::vector<std::pair<std::wstring, INT>> implemented;
+    for (UINT i = 0;; ++i) {
+        HREFTYPE reference = 0;
+        if (FAILED(votingClass->GetRefTypeOfImplType(i, &reference))) {
+            break;
+        }
+        ComPtr<ITypeInfo> implementedType;
+        ASSERT_EQ(votingClass->GetRefTypeInfo(reference, implementedType.put()), S_OK);
+        BSTR name = nullptr;
+        implementedType->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        INT flags = 0;
+        votingClass->GetImplTypeFlags(i, &flags);
+        implemented.emplace_back(reinterpret_cast<const wchar_t*>(Bstr::adopt(name).text().c_str()),
+                                 flags);
+    }
+    EXPECT_EQ(implemented, (std::vector<std::pair<std::wstring, INT>>{
+                               {L"_VotingX2", IMPLTYPEFLAG_FDEFAULT}, {L"_VotingX", 0}}));
+}
+
 // Names are looked up through the type information, whatever their case.
 TEST_F(ComClientTest, ScriptCallsGetAutomationErrorsOrTheControlsText) {
     auto object = server.create<IDispatch>();
@@ -172,7 +214,7 @@ TEST_F(ComClientTest, ScriptCallsGetAutomationErrorsOrTheControlsText) {
     Var result;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     EXPECT_EQ(
-        object->Invoke(0x60030009, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+        object->Invoke(0x6003000A, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
         DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(object->Invoke(0x60030007, IID_IUnknown, 0, DISPATCH_METHOD, &none, &result, nullptr,
                              nullptr),

@@ -44,11 +44,17 @@ public:
         return factory;
     }
 
-    // A new VotingX object, asked for interface `Interface`.
+    // A new VotingX object, asked for interface `Interface`. Raises what the
+    // test then fails with, rather than hand it a null object to crash on.
     template <class Interface>
     com::ComPtr<Interface> create() const {
         com::ComPtr<Interface> object;
-        EXPECT_EQ(factory()->CreateInstance(nullptr, __uuidof(Interface), object.putVoid()), S_OK);
+        const HRESULT created =
+            factory()->CreateInstance(nullptr, __uuidof(Interface), object.putVoid());
+        if (FAILED(created) || !object) {
+            throw std::runtime_error("CreateInstance failed: " +
+                                     std::to_string(static_cast<unsigned long>(created)));
+        }
         return object;
     }
 

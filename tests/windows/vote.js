@@ -19,6 +19,7 @@ try {
     WScript.Echo("process " + shell.ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%"));
     var control = new ActiveXObject("ArdenaX.VotingX");
     expect("version", control.getVersion(), control.getVersion() === "2.1.0.2239");
+    expect("receipt before a vote", control.getReceipt(), control.getReceipt() === "");
     var token = control.obtainToken(args(0));
     expect("token", token, /^[0-9A-F]{32}$/.test(token));
     for (var i = 2; i + 2 < args.length; i += 3) {
@@ -30,7 +31,10 @@ try {
     var confirmation = control.getConfirmationText();
     expect("confirmation", confirmation,
            confirmation !== "" && confirmation.substr(0, 5) !== "ERROR");
+    var receipt = control.getReceipt();
+    expect("receipt", receipt, /^[A-Za-z0-9_-]{43}$/.test(receipt));
     WScript.Echo("token " + token);
+    WScript.Echo("receipt " + receipt);
     // As a page that goes: its last reference to the control is let go.
     control = null;
     CollectGarbage();

@@ -4,7 +4,8 @@
 #   1. JScript under the script host of the DLL's bitness (ARCHITECTURE, as
 #      the process reports it: AMD64 or x86), started by that bitness's Wine
 #      loader, through ArdenaX.dll (registered per machine: Wine's COM
-#      activation does not see per-user classes);
+#      activation does not see per-user classes), its receipt then checked on
+#      the board;
 #   2. given WINDOWS_HOST: ardenax-host.exe --jsonl under Wine.
 # Usage: whole-votes.sh ARDENAX WINE ARCHITECTURE DLL [WINDOWS_HOST]
 set -euo pipefail
@@ -40,6 +41,11 @@ out=$(cd "$here" && "$wine" cscript //nologo vote.js "utilizador=eleitor1###senh
 echo "$out"
 [ "$(tail -n1 <<<"$out" | tr -d '\r')" = "vote: OK" ] || fail "the script vote"
 grep -qx "process $architecture" <<<"$(tr -d '\r' <<<"$out")" || fail "the script host is not $architecture"
+# The receipt the script got is on the board of the SMV it voted through (the
+# board found from ARDENAX_SMV_URL, as a voter's verifier finds it).
+receipt=$(tr -d '\r' <<<"$out" | sed -n 's/^receipt //p')
+XDG_DATA_HOME="$work/data" "$ardenax" verify-receipt "$receipt" --ca-file "$work/ca.pem" ||
+    fail "the script's receipt is not on the board"
 # The script's end released the control: the voter's key went with the page.
 [ -z "$(ls -A "$work/stores/REQUEST")" ] || fail "the voter's key outlived the script"
 check_opened "Maria Pereira"
@@ -50,7 +56,8 @@ if [ -n "$windows_host" ]; then
         '{"id":2,"method":"setChoice","args":["BOT_Presidente","Presidente","Rita Fonseca"]}' \
         '{"id":3,"method":"setPINHash","args":["1357"]}' '{"id":4,"method":"getConfirmationText"}' |
         "$wine" "$windows_host" --jsonl --auto-close-message-boxes)
-    grep -q '^{"id":4,"result":"Tem a certeza' <<<"$replies" || fail "the host vote: $replies"
+    grep -q '^{"id":4,"receipt":"[A-Za-z0-9_-]\{43\}","result":"Tem a certeza' <<<"$replies" ||
+        fail "the host vote: $replies"
     check_opened "Rita Fonseca"
 fi
 echo "whole-votes: OK"
