@@ -34,6 +34,16 @@ export interface VotingX {
   getVersion(): Promise<string>;
   /** Rejects with code 'failed' when the reset itself fails. */
   resetState(): Promise<string>;
+  /**
+   * The receipt of the vote the SMV accepted last from this control's voter:
+   * 43 characters of base64url (A-Z, a-z, 0-9, "-", "_"), the SHA-256 of the
+   * signed vote, which the election's bulletin board lists. "" before a vote
+   * was accepted, and after resetState; a later refused vote leaves it as it
+   * was. Not one of the control's nine methods: the library keeps what came
+   * with getConfirmationText, and answers in turn with the calls made before,
+   * so `vx.getConfirmationText(); vx.getReceipt()` gives that vote's receipt.
+   */
+  getReceipt(): Promise<string>;
 }
 
 /**

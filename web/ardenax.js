@@ -98,6 +98,8 @@ class VotingX {
   #link;
   #session;
   #tail = Promise.resolve();
+  // The host sends it beside getConfirmationText's result, which stays a text.
+  #receipt = '';
 
   constructor(link, session) {
     this.#link = link;
@@ -132,6 +134,17 @@ class VotingX {
     return this.#call('resetState', []);
   }
 
+  /**
+   * The receipt of the vote the SMV accepted last from this control's voter,
+   * "" before one and after resetState. Not one of the control's methods: it
+   * is answered here, in turn with the calls made before it.
+   */
+  getReceipt() {
+    const receipt = this.#tail.then(() => this.#receipt);
+    this.#tail = receipt;
+    return receipt;
+  }
+
   #call(method, args) {
     let texts;
     try {
@@ -140,9 +153,18 @@ class VotingX {
       return Promise.reject(error);
     }
     const message = { ardenax: 'request', session: this.#session, method, args: texts };
-    const result = this.#tail.then(() => this.#link.send(message));
+    const result = this.#tail
+      .then(() => this.#link.send(message))
+      .finally(() => {
+        if (method === 'resetState') this.#receipt = '';
+      })
+      .then((reply) => {
+        // A refused vote comes without one and leaves the accepted vote's, as the control does.
+        if (method === 'getConfirmationText' && typeof reply.receipt === 'string') this.#receipt = reply.receipt;
+        return reply.result;
+      });
     this.#tail = result.catch(() => undefined);
-    return result.then((reply) => reply.result);
+    return result;
   }
 }
 

@@ -1,7 +1,7 @@
 // The extension, its native host and the page library in a real Chromium.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { connectingPage, hostProcesses, hostPath, launch, run, servePages, tempDir, until } from './support.mjs';
+import { axeViolations, connectingPage, hostProcesses, hostPath, launch, run, servePages, tempDir, until } from './support.mjs';
 
 async function openConnected(context, url) {
   const page = await context.newPage();
@@ -46,12 +46,14 @@ test('the voting page tells a missing extension from a missing host; a refused p
   });
   const listed = await servePages(t, { '/refused': connectingPage });
   const offList = await servePages(t, {}, '127.0.0.2');
-  // What the voting page says as it loads, before anyone can type.
+  // What the voting page says as it loads, before anyone can type, and what axe-core finds there.
+  const axe = [];
   const told = async (url) => {
     const page = await context.newPage();
     await page.goto(url);
     await page.getByRole('alert').waitFor();
     assert.equal(await page.getByLabel('Utilizador').isDisabled(), true);
+    axe.push(...(await axeViolations(page)));
     return Promise.all(['#banner-text', '#banner pre'].map((text) => page.locator(text).textContent()));
   };
 
@@ -73,4 +75,5 @@ test('the voting page tells a missing extension from a missing host; a refused p
   const [noHost, noHostDetail] = await told(`${listed}/index.html`);
   assert.match(noHost, /^A extensão ArdenaX está instalada, mas falta o programa ArdenaX/);
   assert.equal(noHostDetail, 'not-installed: the ArdenaX program is not installed on this computer');
+  assert.deepEqual(axe, []);
 });

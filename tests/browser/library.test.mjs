@@ -4,16 +4,19 @@ import { test } from 'node:test';
 import { ArdenaX, classify } from '../../web/ardenax.js';
 import { originAllowed } from '../../web/extension/origins.js';
 
-// A page's window with the extension's mark; answers calls with their method's name unless `held`.
+// A page's window with the extension's mark; answers calls with their method's name unless `held`,
+// and with what `besides` holds for the method beside it.
 class FakeWindow extends EventTarget {
   location = { origin: 'https://vote.example' };
   document = { documentElement: { hasAttribute: (name) => name === 'data-ardenax' } };
   posted = [];
   held = false;
+  besides = {};
 
   postMessage(data, targetOrigin) {
     this.posted.push({ data, targetOrigin });
-    const reply = data.ardenax === 'connect' ? { connected: 7 } : this.held ? null : { result: data.method };
+    const reply = data.ardenax === 'connect' ? { connected: 7 }
+      : this.held ? null : { result: data.method, ...this.besides[data.method] };
     if (reply) queueMicrotask(() => this.deliver({ id: data.id, ...reply }));
   }
 
@@ -66,6 +69,25 @@ test('only replies that the page window itself posted count; silence times out',
   assert.equal(await call, 'TOKEN');
   win.postMessage = () => {};
   await assert.rejects(ArdenaX.connect({ window: win, timeout: 1 }), { code: 'timeout' });
+});
+
+test('the receipt that came with an accepted vote stays until a reset; the result stays a text', async () => {
+  const win = new FakeWindow();
+  const vx = await ArdenaX.connect({ window: win });
+  const receipt = 'n4bQgYhMfWWaL-qgxVrQFaO_TxsrC4Is0V1sFbDwCgg';
+  assert.equal(await vx.getReceipt(), '');
+  // Asked before the vote's reply is in, it still waits for it.
+  win.besides.getConfirmationText = { receipt };
+  assert.deepEqual(await Promise.all([vx.getConfirmationText(), vx.getReceipt()]), ['getConfirmationText', receipt]);
+  // A later vote refused, with no receipt, leaves the accepted one's.
+  win.besides.getConfirmationText = {};
+  assert.deepEqual(await Promise.all([vx.getConfirmationText(), vx.getReceipt()]), ['getConfirmationText', receipt]);
+  // Only getConfirmationText's reply gives one.
+  win.besides.setPINHash = { receipt: 'x' };
+  assert.deepEqual(await Promise.all([vx.setPINHash('1'), vx.getReceipt()]), ['setPINHash', receipt]);
+  assert.deepEqual(await Promise.all([vx.resetState(), vx.getReceipt()]), ['resetState', '']);
+  assert.deepEqual(win.requests().map((r) => r.method),
+    ['getConfirmationText', 'getConfirmationText', 'setPINHash', 'resetState']);
 });
 
 test('result texts by kind', () => {

@@ -1,10 +1,13 @@
 // What the browser tests share: the built programs, a Chromium with the extension and the host,
-// a static server for test pages, and a look at the host processes that Chromium starts.
-import { execFile } from 'node:child_process';
+// a static server for test pages, the reference servers with their own Chromium, a look at the
+// host processes that Chromium starts, and an accessibility check of a page.
+import { execFile, spawn } from 'node:child_process';
 import { mkdtemp, readdir, readFile, readlink, rm } from 'node:fs/promises';
 import { createServer } from 'node:http';
+import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
+import { createInterface } from 'node:readline';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
 
@@ -89,3 +92,70 @@ export const connectingPage = `<!doctype html><title>t</title><script type="modu
     (vx) => { window.vx = vx; return 'connected'; },
     (error) => ({ code: error.code, message: error.message }));
 </script>`;
+
+// Reads `lines` until one that `done` accepts, and gives it.
+export async function readUntil(lines, done) {
+  for (let next; !(next = await lines.next()).done; ) if (done(next.value)) return next.value;
+  throw new Error('ardenax serve ended early');
+}
+
+// Starts `ardenax serve --browser` headless, reads what it prints up to
+// "Ready." and drives the page it opened over the DevTools protocol.
+export async function serve(t, ...extra) {
+  const db = join(await tempDir(t, 'serve'), 'election.db');
+  const server = spawn(ardenaxPath, ['serve', '--port', '0', '--db', db, ...extra, '--browser', 'chromium',
+    '--', '--headless', '--no-sandbox', '--disable-gpu', '--remote-debugging-port=0']);
+  const exited = new Promise((done) => server.once('close', done));
+  t.after(() => (server.kill('SIGTERM'), exited));
+  // Chromium writes to serve's standard error: read it all, keep the address.
+  let errors = '';
+  const devtools = new Promise((found) => server.stderr.setEncoding('utf8').on('data', (chunk) => {
+    const address = /DevTools listening on (ws:\S+)/.exec((errors += chunk));
+    if (address) found(address[1]);
+  }));
+  const info = { db, voters: [], exited, out: createInterface({ input: server.stdout })[Symbol.asyncIterator]() };
+  for (let line; (line = await readUntil(info.out, () => true)) !== 'Ready.'; ) {
+    const [, key, value] = /^([^:]+): (.*)$/.exec(line) ?? [];
+    if (key === 'Demo voter') info.voters.push(/^utilizador=(.*)###senha=(.*) \(/.exec(value).slice(1));
+    else if (key) info[key] = value;
+  }
+  const browser = await chromium.connectOverCDP(await devtools);
+  const [page] = browser.contexts()[0].pages();
+  await page.waitForURL(info.Page);
+  info.context = browser.contexts()[0];
+  info.dialogs = [];
+  page.on('dialog', (dialog) => (info.dialogs.push(dialog.message()), dialog.accept()));
+  info.fetchJson = (path) => page.evaluate((url) => fetch(url).then((response) => response.json()), path);
+  info.closeBrowser = async () => (await browser.newBrowserCDPSession()).send('Browser.close');
+  return { info, page };
+}
+
+export async function logIn(page, [user, password]) {
+  await page.getByRole('button', { name: 'Entrar' }).and(page.locator(':enabled')).waitFor();
+  await page.getByLabel('Utilizador').fill(user);
+  await page.getByLabel('Senha').fill(password);
+  await page.getByRole('button', { name: 'Entrar' }).click();
+}
+
+// Both command-line verifiers of the board on `receipt`: [exit code, output] of each.
+export async function verifyReceipt(t, info, receipt) {
+  const board = info.Board.replace(/\/head$/, '');
+  const env = { ...process.env, XDG_DATA_HOME: await tempDir(t, 'verifiers') };
+  const outcome = (run) => run.then(({ stdout }) => [0, stdout], (failure) => [failure.code, failure.stdout + failure.stderr]);
+  return Promise.all([
+    outcome(run(ardenaxPath, ['verify-receipt', receipt, '--board', board, '--ca-file', info['CA file']], { env })),
+    outcome(run('python3', [join(root, 'tools/verify_board.py'), '--board', board, '--receipt', receipt,
+      '--ca-file', info['CA file']], { env })),
+  ]);
+}
+
+// What axe-core finds against WCAG 2.2 AA in the page as it is now: "rule: elements", one a line.
+const axeSource = readFile(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+export async function axeViolations(page) {
+  if (!(await page.evaluate(() => 'axe' in window))) await page.addScriptTag({ content: await axeSource });
+  return page.evaluate(async () => {
+    const tags = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa'];
+    const { violations } = await window.axe.run(document, { runOnly: { type: 'tag', values: tags } });
+    return violations.map((v) => `${v.id}: ${v.nodes.map((node) => node.target.join(' ')).join(', ')}`);
+  });
+}

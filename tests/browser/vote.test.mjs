@@ -1,49 +1,10 @@
 // Whole votes from the voting page, in the Chromium that `ardenax serve
 // --browser` starts against its reference servers.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import { join } from 'node:path';
-import { createInterface } from 'node:readline';
 import { test } from 'node:test';
-import { chromium } from 'playwright-core';
 import { readFile } from 'node:fs/promises';
-import { ardenaxPath, run, tempDir } from './support.mjs';
-
-// Reads `lines` until one that `done` accepts, and gives it.
-async function readUntil(lines, done) {
-  for (let next; !(next = await lines.next()).done; ) if (done(next.value)) return next.value;
-  throw new Error('ardenax serve ended early');
-}
-
-// Starts `ardenax serve --browser` headless, reads what it prints up to
-// "Ready." and drives the page it opened over the DevTools protocol.
-async function serve(t, ...extra) {
-  const db = join(await tempDir(t, 'serve'), 'election.db');
-  const server = spawn(ardenaxPath, ['serve', '--port', '0', '--db', db, ...extra, '--browser', 'chromium',
-    '--', '--headless', '--no-sandbox', '--disable-gpu', '--remote-debugging-port=0']);
-  const exited = new Promise((done) => server.once('close', done));
-  t.after(() => (server.kill('SIGTERM'), exited));
-  // Chromium writes to serve's standard error: read it all, keep the address.
-  let errors = '';
-  const devtools = new Promise((found) => server.stderr.setEncoding('utf8').on('data', (chunk) => {
-    const address = /DevTools listening on (ws:\S+)/.exec((errors += chunk));
-    if (address) found(address[1]);
-  }));
-  const info = { db, voters: [], exited, out: createInterface({ input: server.stdout })[Symbol.asyncIterator]() };
-  for (let line; (line = await readUntil(info.out, () => true)) !== 'Ready.'; ) {
-    const [, key, value] = /^([^:]+): (.*)$/.exec(line) ?? [];
-    if (key === 'Demo voter') info.voters.push(/^utilizador=(.*)###senha=(.*) \(/.exec(value).slice(1));
-    else if (key) info[key] = value;
-  }
-  const browser = await chromium.connectOverCDP(await devtools);
-  const [page] = browser.contexts()[0].pages();
-  await page.waitForURL(info.Page);
-  info.dialogs = [];
-  page.on('dialog', (dialog) => (info.dialogs.push(dialog.message()), dialog.accept()));
-  info.fetchJson = (path) => page.evaluate((url) => fetch(url).then((response) => response.json()), path);
-  info.closeBrowser = async () => (await browser.newBrowserCDPSession()).send('Browser.close');
-  return { info, page };
-}
+import { ardenaxPath, axeViolations, logIn, readUntil, run, serve, tempDir, verifyReceipt } from './support.mjs';
 
 // The ballot box as the tally counts it, with the demo election's key.
 async function tally(t, info) {
@@ -53,13 +14,6 @@ async function tally(t, info) {
   return JSON.parse(await readFile(json, 'utf8'));
 }
 
-async function logIn(page, [user, password]) {
-  await page.getByRole('button', { name: 'Entrar' }).and(page.locator(':enabled')).waitFor();
-  await page.getByLabel('Utilizador').fill(user);
-  await page.getByLabel('Senha').fill(password);
-  await page.getByRole('button', { name: 'Entrar' }).click();
-}
-
 // Keeps every text the live region is given, however briefly.
 const recordProgress = (page) => page.evaluate(() => {
   window.said = [];
@@ -67,12 +21,17 @@ const recordProgress = (page) => page.evaluate(() => {
     .observe(document.getElementById('progress'), { childList: true });
 });
 
-test('a voter reviews the choices, sends them, and the ballot box holds the vote', async (t) => {
+test('a voter reviews the choices, sends them, gets a receipt that both verifiers find, and the ballot box holds the vote', async (t) => {
   const { info, page } = await serve(t);
   const { cards } = await info.fetchJson('/election.json');
   await recordProgress(page);
+  // What axe-core finds in each of the page's steps.
+  const axe = {};
+  await page.getByRole('button', { name: 'Entrar' }).and(page.locator(':enabled')).waitFor();
+  axe.login = await axeViolations(page);
   await logIn(page, info.voters[0]);
   await page.getByRole('heading', { name: 'Boletins de voto' }).waitFor();
+  axe.ballot = await axeViolations(page);
 
   // A candidate chosen in one slot cannot be chosen again in the card.
   const c = cards.findIndex((card) => card.slots > 1);
@@ -89,6 +48,7 @@ test('a voter reviews the choices, sends them, and the ballot box holds the vote
 
   // The review lists the page's own choices; nothing has been sent yet.
   await page.getByRole('heading', { name: 'Confirme o seu voto' }).waitFor();
+  axe.review = await axeViolations(page);
   const review = cards.flatMap((card, c) => [card.name, ...chosen[c].map((x) => x || '(em branco)')]);
   assert.deepEqual(await page.locator('#review-list > *').allTextContents(), review);
   assert.equal((await tally(t, info)).ballots, 0);
@@ -103,6 +63,33 @@ test('a voter reviews the choices, sends them, and the ballot box holds the vote
     `Tem a certeza que pretende votar da seguinte forma ?\r\n${lines.join('')}`);
   assert.deepEqual(await page.evaluate(() => window.said), ['A obter autorização…', 'A enviar o voto…']);
   assert.deepEqual(info.dialogs, []);
+  // The page says the vote was received, since the control's text still asks.
+  assert.deepEqual(await page.locator('#done > p').allTextContents(), ['O serviço de votação recebeu e guardou o seu voto.',
+    'O componente de voto descreve assim o voto que foi recebido:']);
+
+  // The receipt: whole, its first 8 characters to read aloud, a link to check it on the board.
+  const receipt = await page.locator('#receipt').textContent();
+  assert.match(receipt, /^[A-Za-z0-9_-]{43}$/);
+  assert.equal(await page.locator('#receipt-short').textContent(), `${receipt.slice(0, 4)} ${receipt.slice(4, 8)}`);
+  const check = `${info.Page}board/?receipt=${receipt}`;
+  assert.equal(await page.getByRole('link', { name: /^Verificar o recibo no quadro de votos/ }).getAttribute('href'), check);
+  axe.receipt = await axeViolations(page);
+
+  // The file it saves names the receipt, the board and when the vote was received.
+  const [download] = await Promise.all([page.waitForEvent('download'),
+    page.getByRole('button', { name: 'Guardar recibo' }).click()]);
+  assert.equal(download.suggestedFilename(), `recibo-${receipt.slice(0, 8)}.txt`);
+  const saved = (await readFile(await download.path(), 'utf8')).split('\r\n');
+  assert.match(saved[4], /^Recebido em: \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$/);
+  assert.deepEqual(saved.toSpliced(4, 1), [`Recibo do voto: ${receipt}`, `Forma curta: ${receipt.slice(0, 4)} ${receipt.slice(4, 8)}`,
+    `Quadro de votos: ${info.Page}board/`, `Verificar: ${check}`, '']);
+
+  // Both command-line verifiers find it on the board.
+  for (const [code, said] of await verifyReceipt(t, info, receipt)) {
+    assert.equal(code, 0, said);
+    assert.match(said, /^included at index 0 of 1, head signed at 20\d\d-/);
+  }
+  assert.deepEqual(axe, { login: [], ballot: [], review: [], receipt: [] });
 
   // The servers hold the vote sealed; the tally opens it with the election's key.
   const counted = await tally(t, info);
@@ -126,6 +113,7 @@ test('wrong credentials and a refused vote are told in Portuguese, their texts i
   await banner.waitFor();
   assert.deepEqual(await told(),
     ['O utilizador ou a senha não foram aceites. Verifique-os e tente de novo.', null, 'ERROR unknown credentials']);
+  const axe = { credentials: await axeViolations(page) };
 
   await logIn(page, info.voters[0]);
   await page.getByLabel('PIN').fill('4321');
@@ -134,4 +122,6 @@ test('wrong credentials and a refused vote are told in Portuguese, their texts i
   await banner.getByText('O serviço de votação não aceitou o voto').waitFor();
   assert.deepEqual(await told(), ['O serviço de votação não aceitou o voto (a votação pode estar encerrada). ' +
     'O voto não foi registado.', null, 'ERROR votes are closed']);
+  axe.refused = await axeViolations(page);
+  assert.deepEqual(axe, { credentials: [], refused: [] });
 });

@@ -74,7 +74,9 @@
       const call = inFlight;
       inFlight = null;
       if ('result' in message) {
-        toPage({ id: call.id, result: message.result });
+        // getConfirmationText's reply may carry the accepted vote's receipt.
+        const receipt = typeof message.receipt === 'string' ? { receipt: message.receipt } : {};
+        toPage({ id: call.id, result: message.result, ...receipt });
       } else {
         toPage({ id: call.id, error: { code: 'failed', ...message.error } });
       }

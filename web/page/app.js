@@ -1,6 +1,6 @@
 // The voting page: checks the component as it loads, logs the voter in,
-// shows the election's cards, lets the voter review the choices and sends
-// the vote through the ArdenaX control.
+// shows the election's cards, lets the voter review the choices, sends the
+// vote through the ArdenaX control and gives the voter its receipt.
 import { ArdenaX, classify } from './ardenax.js';
 
 // The control's separators: a credential or a choice cannot contain them.
@@ -189,11 +189,55 @@ async function send() {
   if (failed('getConfirmationText', confirmation)) return;
   $('pin').value = '';
   $('confirmation').textContent = confirmation;
+  showReceipt(await control.getReceipt());
   show('done');
+}
+
+// The receipt lets the voter find the vote on the public board later: the
+// short form is for reading aloud, the whole text for the board's check.
+let receiptFile = '';
+function showReceipt(receipt) {
+  const short = receipt === '' ? '' : `${receipt.slice(0, 4)} ${receipt.slice(4, 8)}`;
+  const board = new URL('board/', location.href);
+  const check = new URL(`?${new URLSearchParams({ receipt })}`, board);
+  $('receipt-box').hidden = receipt === '';
+  $('receipt-status').textContent = '';
+  $('receipt-short').textContent = short;
+  $('receipt').textContent = receipt;
+  $('check-receipt').href = check.href;
+  receiptFile = [
+    `Recibo do voto: ${receipt}`,
+    `Forma curta: ${short}`,
+    `Quadro de votos: ${board.href}`,
+    `Verificar: ${check.href}`,
+    `Recebido em: ${new Date().toISOString()}`,
+    '',
+  ].join('\r\n');
+}
+
+async function copyReceipt() {
+  try {
+    await navigator.clipboard.writeText($('receipt').textContent);
+    $('receipt-status').textContent = 'Recibo copiado.';
+  } catch {
+    // No clipboard for this page: the voter copies the selected text.
+    getSelection().selectAllChildren($('receipt'));
+    $('receipt-status').textContent = 'Não foi possível copiar: o recibo ficou selecionado, copie-o com Ctrl+C.';
+  }
+}
+
+function saveReceipt() {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([receiptFile], { type: 'text/plain;charset=utf-8' }));
+  link.download = `recibo-${$('receipt').textContent.slice(0, 8)}.txt`;
+  link.click();
+  // Left a while for a browser that reads the file after the click returns.
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
 async function nextVoter() {
   await control.resetState();
+  showReceipt('');
   $('user').value = '';
   show('login');
 }
@@ -223,4 +267,6 @@ $('vote-form').addEventListener('submit', (event) => {
 $('send').addEventListener('click', () => busy($('review'), send));
 $('change').addEventListener('click', () => show('ballot'));
 $('next-voter').addEventListener('click', () => busy($('done'), nextVoter));
+$('copy-receipt').addEventListener('click', copyReceipt);
+$('save-receipt').addEventListener('click', saveReceipt);
 connect();
