@@ -9,14 +9,20 @@
 #include <time.h>
 
 #include <benchmark/benchmark.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
+#include "BigBoard.h"
 #include "RawOpenSsl.h"
 #include "VoterRoad.h"
 #include "common/RecordingMessageBox.h"
 #include "crypto/X509Crypter.h"
 #include "crypto/X509Manager.h"
 #include "crypto/X509Signer.h"
+#include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
+#include "crypto/toolkit/Random.h"
+#include "integration/ChildProcess.h"
 #include "transport/HttpClient.h"
 #include "transport/LoopbackServer.h"
 #include "vote/XmlVoteManager.h"
@@ -216,6 +222,92 @@ void hostPeakMemory(State& state) {
     }
 }
 
+// A large election's board: what a proof, a head and a full check of it cost.
+constexpr std::uint64_t BigBoardSize = 1000000;
+
+BigBoard& bigBoard() {
+    static BigBoard board(BigBoardSize);
+    return board;
+}
+
+std::unique_ptr<httplib::SSLClient> boardClient() {
+    auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", bigBoard().server().port());
+    client->set_ca_cert_path(bigBoard().caFile().c_str());
+    client->set_keep_alive(true);
+    return client;
+}
+
+// One receipt's audit path over loopback HTTPS, a different receipt each time.
+void boardProof(State& state) {
+    auto client = boardClient();
+    std::uint64_t index = 0;
+    std::size_t hashes = 0;
+    for (auto _ : state) {
+        index = (index + 7919) % BigBoardSize;
+        const auto got = client->Get("/smv/board/proof?size=" + std::to_string(BigBoardSize) +
+                                     "&receipt=" + BigBoard::receipt(index));
+        if (!got || got->status != 200) {
+            state.SkipWithError("no proof");
+            break;
+        }
+        state.PauseTiming();
+        hashes = nlohmann::json::parse(got->body)["path"].size();
+        state.ResumeTiming();
+    }
+    state.counters["hashes"] = static_cast<double>(hashes);
+}
+
+// The signed head: the root read from the kept nodes, and an RSA signature.
+void boardHead(State& state) {
+    auto client = boardClient();
+    for (auto _ : state) {
+        const auto got = client->Get("/smv/board/head");
+        if (!got || got->status != 200) {
+            state.SkipWithError("no head");
+        }
+    }
+}
+
+void verifyBoard(State& state) {
+    auto& board = bigBoard();
+    for (auto _ : state) {
+        const testing::TempDir data;
+        testing::ChildProcess verifier(
+            ARDENAX_PROGRAM,
+            {"verify-board", "--board", board.boardUrl(), "--ca-file", board.caFile()},
+            {false, {"XDG_DATA_HOME=" + data.path().string()}});
+        while (verifier.readLine()) {
+        }
+        if (verifier.wait() != 0) {
+            state.SkipWithError("the board did not verify");
+        }
+    }
+}
+
+// Storing one vote on the large board, with its receipt appended to the
+// board (an accepted vote) or not (a refused one): the board's own cost.
+void storeVote(State& state, const std::string& verdict) {
+    auto& store = bigBoard().server().store();
+    for (auto _ : state) {
+        state.PauseTiming();
+        server::BallotBoxEntry entry;
+        entry.token = "T";
+        entry.pinHash = "p";
+        entry.vote = toolkit::base64Encode(toolkit::randomBytes(32));
+        entry.verdict = verdict;
+        state.ResumeTiming();
+        store.storeVote(entry);
+    }
+}
+
+void storeAcceptedVote(State& state) {
+    storeVote(state, "OK");
+}
+
+void storeRefusedVote(State& state) {
+    storeVote(state, "ERROR the vote is not sealed for this election");
+}
+
 // Collects the medians and prints them as one table at the end.
 class TableReporter final : public benchmark::BenchmarkReporter {
 public:
@@ -229,6 +321,10 @@ public:
                 medians_[name] = run.GetAdjustedRealTime();
                 if (const auto mib = run.counters.find("MiB"); mib != run.counters.end()) {
                     values_[name] = format("%.1f MiB", mib->second.value);
+                }
+                if (const auto hashes = run.counters.find("hashes"); hashes != run.counters.end()) {
+                    values_[name] = format("%.3f ms", run.GetAdjustedRealTime()) +
+                                    format(", %.0f hashes", hashes->second.value);
                 }
             }
         }
@@ -299,6 +395,15 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->Repetitions(1)
         ->UseRealTime();
+    add("board proof at 1,000,000 entries", boardProof)->Repetitions(5)->UseRealTime();
+    add("board head at 1,000,000 entries", boardHead)->Repetitions(5)->UseRealTime();
+    add("verify-board over 1,000,000 entries", verifyBoard)
+        ->Iterations(1)
+        ->Repetitions(3)
+        ->UseRealTime();
+    const std::string store = "store a vote, with / without its board leaf";
+    add(store, storeAcceptedVote)->Repetitions(5)->UseRealTime();
+    add(store, storeRefusedVote, true)->Repetitions(5)->UseRealTime();
     benchmark::RunSpecifiedBenchmarks(&table);
     benchmark::Shutdown();
     return 0;
