@@ -232,7 +232,7 @@ BigBoard& bigBoard() {
 
 std::unique_ptr<httplib::SSLClient> boardClient() {
     auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", bigBoard().server().port());
-    client->set_ca_cert_path(bigBoard().caFile().c_str());
+    client->set_ca_cert_path(bigBoard().caFile());
     client->set_keep_alive(true);
     return client;
 }

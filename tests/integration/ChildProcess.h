@@ -54,6 +54,7 @@ public:
             }
         }
         std::vector<char*> variablePointers;
+        variablePointers.reserve(variables.size() + 1);
         for (auto& variable : variables) {
             variablePointers.push_back(variable.data());
         }
