@@ -26,6 +26,26 @@ const tamper = (info, sql) =>
 
 const hashOf = (text) => createHash('sha256').update(text).digest('base64url');
 
+// Makes the board's kept tree nodes again from its leaves, as a server that
+// signs a rewritten history would.
+const REBUILD_NODES = `
+import base64, hashlib
+leaves = [r[0] for r in db.execute('SELECT receipt FROM board_leaf ORDER BY position')]
+db.execute('DELETE FROM board_node')
+nodes = {}
+for i, receipt in enumerate(leaves):
+    h, level, pos = hashlib.sha256(b'\\0' + base64.urlsafe_b64decode(receipt + '=')).digest(), 0, i
+    nodes[(0, i)] = h
+    while pos & 1:
+        h = hashlib.sha256(b'\\1' + nodes[(level, pos - 1)] + h).digest()
+        level, pos = level + 1, pos >> 1
+        nodes[(level, pos)] = h
+db.executemany('INSERT INTO board_node VALUES (?, ?, ?)', [(l, p, h.hex().upper()) for (l, p), h in nodes.items()])
+`;
+const rewrite = (info, sql) =>
+  run('python3', ['-c', `import sqlite3, sys\nwith sqlite3.connect(sys.argv[1]) as db:\n    db.executescript(sys.argv[2])\n${
+    REBUILD_NODES.replace(/^(?=.)/gm, '    ')}`, info.db, sql]);
+
 // What the board page tells about `receipt`: [kind, title, text, {term: value} of Detalhes].
 async function told(board) {
   const result = board.locator('#result');
@@ -163,6 +183,22 @@ test('a vote made with the keyboard alone ends at a receipt that the board page 
   "the head's signature does not verify with the board's certificate"]);
   await board.unrouteAll();
   assert.equal((await check(receipt))[0], 'included');
+
+  // The board re-signs a history it rewrote, or one it cut short: this browser saw the true head before.
+  const history = async (which) => {
+    const [text, why] = await failedCheck(which);
+    assert.equal(text, 'A lista que o quadro assina agora não continua a que este navegador já tinha ' +
+      'verificado: o quadro retirou, alterou ou reordenou entradas que já tinha publicado.');
+    return why;
+  };
+  await rewrite(info, `UPDATE board_leaf SET receipt = '${hashOf('forged')}' WHERE position = 1`);
+  assert.match(await history(receipt), /^the board rewrote its history since the head signed at \S+ \(2 entries\)$/);
+  await rewrite(info, `UPDATE board_leaf SET receipt = '${second}' WHERE position = 1`);
+  assert.equal((await check(receipt))[0], 'included');
+  await tamper(info, 'DELETE FROM board_leaf WHERE position = 1');
+  assert.match(await history(receipt), /^the board shrank to 1 entries since the head signed at \S+ \(2 entries\)$/);
+  await tamper(info, `INSERT INTO board_leaf VALUES (1, '${second}', '2026-01-01T00:00:00.000Z')`);
+  assert.equal((await check(second))[0], 'included');
 
   assert.deepEqual(axe, { included: [], empty: [], absent: [], failed: [] });
 });

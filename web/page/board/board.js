@@ -102,6 +102,75 @@ async function rootOf(leaves) {
   return level[0];
 }
 
+// RFC 9162, 2.1.4.2: whether `path` proves that the tree of `first` leaves
+// and root `firstRoot` starts the tree of `second` leaves and root `secondRoot`.
+async function consistent(first, second, firstRoot, secondRoot, path) {
+  if (first === second) return path.length === 0 && sameBytes(firstRoot, secondRoot);
+  if (first === 0 || first > second || path.length === 0) return false;
+  const proof = (first & (first - 1)) === 0 ? [firstRoot, ...path] : path;
+  let fn = first - 1;
+  let sn = second - 1;
+  while (fn % 2 === 1) {
+    fn = Math.floor(fn / 2);
+    sn = Math.floor(sn / 2);
+  }
+  let fr = proof[0];
+  let sr = proof[0];
+  for (const c of proof.slice(1)) {
+    if (sn === 0) return false;
+    if (fn % 2 === 1 || fn === sn) {
+      fr = await nodeHash(c, fr);
+      sr = await nodeHash(c, sr);
+      while (fn % 2 === 0 && fn !== 0) {
+        fn = Math.floor(fn / 2);
+        sn = Math.floor(sn / 2);
+      }
+    } else {
+      sr = await nodeHash(sr, c);
+    }
+    fn = Math.floor(fn / 2);
+    sn = Math.floor(sn / 2);
+  }
+  return sn === 0 && sameBytes(fr, firstRoot) && sameBytes(sr, secondRoot);
+}
+
+// ---- What this browser saw before ----
+
+// The last head this browser found true, so that a board that later drops,
+// changes or reorders what it had shown is caught here too.
+const MEMORY = `ardenax-board:${BOARD.href}`;
+
+function lastHead() {
+  try {
+    const kept = JSON.parse(localStorage.getItem(MEMORY));
+    return isIndex(kept?.size) && hashFromBase64Url(kept.root) ? kept : null;
+  } catch {
+    return null;
+  }
+}
+
+function remember({ size, root, time }) {
+  try {
+    localStorage.setItem(MEMORY, JSON.stringify({ size, root, time }));
+  } catch {
+    // Storage refused (a private window): the next check starts afresh.
+  }
+}
+
+async function checkGrowth(head) {
+  const last = lastHead();
+  if (!last) return;
+  const since = ` since the head signed at ${last.time} (${last.size} entries)`;
+  if (head.size < last.size) throw new BoardFailure('history', `the board shrank to ${head.size} entries${since}`);
+  let grew = last.size === 0 || (head.size === last.size && head.root === last.root);
+  if (!grew && head.size > last.size) {
+    const { body } = await askJson('consistency', { first: last.size, second: head.size });
+    grew = await consistent(last.size, head.size, hashFromBase64Url(last.root), head.rootBytes,
+      hashesOf(body?.path, 'consistency proof'));
+  }
+  if (!grew) throw new BoardFailure('history', `the board rewrote its history${since}`);
+}
+
 // ---- The board's key ----
 
 // One DER element at `at`: its tag, where its content starts and where it ends.
@@ -252,6 +321,7 @@ async function check(receipt) {
   const head = await signedHead();
   const facts = { size: head.size, root: head.root, time: head.time, fingerprint: head.fingerprint };
   try {
+    await checkGrowth(head);
     const leaf = await leafHash(hashFromBase64Url(receipt));
     const { status, body } = await askJson('proof', { receipt, size: head.size }, [200, 404]);
     if (status === 200) {
@@ -262,6 +332,7 @@ async function check(receipt) {
       if (root === null || !sameBytes(root, head.rootBytes)) {
         throw new BoardFailure('proof', `the proof for index ${body.index} does not lead to the signed root`);
       }
+      remember(head);
       return { outcome: 'included', index: body.index, ...facts };
     }
     // "Not there" is a claim too: the whole list must give the signed root.
@@ -273,6 +344,7 @@ async function check(receipt) {
     if (receipts.includes(receipt)) {
       throw new BoardFailure('proof', `the board denies the receipt at index ${receipts.indexOf(receipt)}`);
     }
+    remember(head);
     return { outcome: 'absent', ...facts };
   } catch (error) {
     error.facts ??= facts;
@@ -292,6 +364,8 @@ const FAILED = {
   proof: 'A prova que o quadro deu para este recibo não corresponde à lista que assinou.',
   entries: 'As entradas do quadro não correspondem à lista que assinou.',
   answer: 'O quadro deu uma resposta que não tem a forma devida.',
+  history: 'A lista que o quadro assina agora não continua a que este navegador já tinha verificado: ' +
+    'o quadro retirou, alterou ou reordenou entradas que já tinha publicado.',
 };
 
 function tell(kind, title, text, facts = []) {
