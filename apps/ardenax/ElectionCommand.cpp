@@ -54,9 +54,7 @@ int runElectionCommand(const std::vector<std::string>& args, std::ostream& out, 
             out << kUsage;
             return 0;
         }
-        if (values.count("--passphrase-file") != 0) {
-            passphrase = readPassphraseFile(values["--passphrase-file"]);
-        }
+        passphrase = passphraseOf(values);
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax election", error);
     }

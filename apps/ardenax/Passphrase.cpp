@@ -22,4 +22,9 @@ std::string readPassphraseFile(const std::string& file) {
     return line;
 }
 
+std::string passphraseOf(const std::map<std::string, std::string>& flags) {
+    const auto file = flags.find("--passphrase-file");
+    return file == flags.end() ? std::string() : readPassphraseFile(file->second);
+}
+
 }  // namespace ardenax::app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace ardenax::app {
@@ -9,5 +10,8 @@ namespace ardenax::app {
 // other users of the machine would see it. Raises a UsageError when the file
 // cannot be read or its first line is empty.
 std::string readPassphraseFile(const std::string& file);
+// The passphrase of the `--passphrase-file` among a command's `flags`, ""
+// when there is none.
+std::string passphraseOf(const std::map<std::string, std::string>& flags);
 
 }  // namespace ardenax::app

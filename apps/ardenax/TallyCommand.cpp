@@ -76,9 +76,7 @@ int runTallyCommand(const std::vector<std::string>& args, std::ostream& out, std
             out << kUsage;
             return 0;
         }
-        if (values.count("--passphrase-file") != 0) {
-            passphrase = readPassphraseFile(values["--passphrase-file"]);
-        }
+        passphrase = passphraseOf(values);
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax tally", error);
     }

@@ -88,6 +88,17 @@ HttpsListener::~HttpsListener() {
     stop();
 }
 
+void HttpsListener::sendUncompressed(httplib::Response& response, std::string body,
+                                     const std::string& contentType) {
+    // A body given by a provider of known length is never compressed.
+    const auto length = body.size();
+    response.set_content_provider(
+        length, contentType,
+        [body = std::move(body)](std::size_t offset, std::size_t size, httplib::DataSink& sink) {
+            return sink.write(body.data() + offset, size);
+        });
+}
+
 void HttpsListener::start() {
     port_ = options_.port == 0
                 ? http_->bind_to_any_port(options_.address)

@@ -56,6 +56,13 @@ public:
 
     httplib::Server& routes() { return *http_; }
 
+    // Answers `body` as it is. The HTTP library compresses every text or JSON
+    // body for a client that accepts it, at brotli's slowest setting: a large
+    // answer of little redundancy (a page of the board's hashes) then costs
+    // most of a second of server time for nothing.
+    static void sendUncompressed(httplib::Response& response, std::string body,
+                                 const std::string& contentType);
+
     // Binds the address and serves; returns once connections are accepted.
     // Raises a failure when the address cannot be bound (also when another
     // server listens there: the port is never shared).
