@@ -38,7 +38,7 @@ Vote demoVote() {
     for (const auto& [id, choices] : std::vector<std::pair<Text, std::vector<Text>>>{
              {u"BOT_Presidente", {u"Maria Pereira"}},
              {u"BOT_Assembleia", {u"Lista A", u"Lista B", u""}},
-             {u"BOT_Referendo", {u"Sim", u""}}}) {
+             {u"BOT_Referendo", {u"Sim"}}}) {
         auto card = std::make_shared<VotingCards>();
         card->Id(id);
         card->setChoices(choices);

@@ -6,6 +6,7 @@
 
 #include "JsonMessage.h"
 #include "control/DispatchTable.h"
+#include "support/ResultTexts.h"
 
 namespace ardenax::host {
 namespace {
@@ -172,7 +173,9 @@ void HostSession::handle(VotingX& control, const std::string& message) {
         const auto args = argumentsOf(request);
         currentId_ = id;
         const Text result = DispatchTable::invoke(control, method, args).toText();
-        json answer = {{"id", id}, {"result", toUtf8(result)}};
+        json answer = {{"id", id},
+                       {"result", toUtf8(result)},
+                       {"kind", results::nameOf(results::kindOf(result))}};
         // A vote the SMV accepted: its receipt goes with the confirmation.
         if (method.name == u"getConfirmationText" && !result.empty() && !isErrorText(result)) {
             if (const Text receipt = control.getReceipt(); !receipt.empty()) {

@@ -163,7 +163,7 @@ private:
         call(control, u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"});
         call(control, u"setChoice",
              {u"BOT_Assembleia", u"Assembleia da República", u"Lista A###Lista C"});
-        call(control, u"setChoice", {u"BOT_Referendo", u"Referendo", u"Sim###"});
+        call(control, u"setChoice", {u"BOT_Referendo", u"Referendo", u"Sim"});
         call(control, u"setPINHash", {u"2468"});
         const Text confirmation = call(control, u"getConfirmationText");
         call(control, u"resetState");

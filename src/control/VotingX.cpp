@@ -97,43 +97,43 @@ Result VotingX::forward(TextView prompt, TextView errorResult, Access access, Ca
 
 Text VotingX::obtainToken(const Text& credentials) {
     return forward<Text>(
-        u"Erro ao obter token [plataforma]: ", u"ERROR_obtainToken", Access::Changes,
+        prompts::ObtainToken, results::ObtainTokenFailed, Access::Changes,
         [&](VotingPlatform& platform) { return platform.obtainToken(credentials); });
 }
 
 Text VotingX::getCurrentToken() {
-    return forward<Text>(u"Erro ao obter o token atual [plataforma]: ", u"ERROR_getCurrentToken",
+    return forward<Text>(prompts::GetCurrentToken, results::GetCurrentTokenFailed,
                          Access::Reads,
                          [](VotingPlatform& platform) { return platform.getCurrentToken(); });
 }
 
 Text VotingX::setChoice(const Text& cardId, const Text& cardDesc, const Text& Choices) {
     return forward<Text>(
-        u"Erro ao definir a escolha[plataforma]: ", u"ERROR_setChoice", Access::Changes,
+        prompts::SetChoice, results::SetChoiceFailed, Access::Changes,
         [&](VotingPlatform& platform) { return platform.setChoice(cardId, cardDesc, Choices); });
 }
 
 Text VotingX::getConfirmationText() {
     return forward<Text>(
-        u"Erro ao obter texto da confirmação[plataforma]: ", u"ERROR_getConfirmationText",
+        prompts::GetConfirmationText, results::GetConfirmationTextFailed,
         Access::Changes,
         [](VotingPlatform& platform) { return platform.getConfirmationText().toText(); });
 }
 
 Text VotingX::createPINHash(const Text& pin) {
-    return forward<Text>(u"Erro ao criar o hash do pin [plataforma]: ", u"ERROR_createPINHash",
+    return forward<Text>(prompts::CreatePinHash, results::CreatePinHashFailed,
                          Access::Reads,
                          [&](VotingPlatform& platform) { return platform.createPINHash(pin); });
 }
 
 Variant VotingX::setPINHash(const Text& pin) {
     return forward<Variant>(
-        u"Erro ao definir o hash do pin [plataforma]: ", u"ERROR_setPINHash", Access::Changes,
+        prompts::SetPinHash, results::SetPinHashFailed, Access::Changes,
         [&](VotingPlatform& platform) { return Variant(platform.setPINHash(pin)); });
 }
 
 Text VotingX::getCurrentPINHash() {
-    return forward<Text>(u"Erro ao obter o hash do pin [plataforma]: ", u"ERROR_getCurrentPINHash",
+    return forward<Text>(prompts::GetCurrentPinHash, results::GetCurrentPinHashFailed,
                          Access::Reads,
                          [](VotingPlatform& platform) { return platform.getCurrentPINHash(); });
 }

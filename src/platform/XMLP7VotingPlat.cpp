@@ -18,10 +18,8 @@
 namespace ardenax {
 namespace {
 
-constexpr TextView kRetryLater = u"\r\nTente novamente dentro de alguns momentos.\r\n\r\n";
-
 Text failureMessage(TextView heading, const Failure& failure) {
-    return Text(heading) + Text(kRetryLater) + failure.numberText() + u"\r\n" +
+    return Text(heading) + Text(prompts::RetryLater) + failure.numberText() + u"\r\n" +
            failure.description();
 }
 
@@ -70,7 +68,7 @@ Text XMLP7VotingPlat::requestToken(const Text& credentials) {
             discardCertificate(*fresh);
         }
         environment_.messageBox->show(failureMessage(
-            u"Ocorreu um erro ao obter a autorização para a votação!", Failure::from(error)));
+            prompts::TokenNotObtained, Failure::from(error)));
         return u"";
     }
 }
@@ -206,7 +204,7 @@ Variant XMLP7VotingPlat::getConfirmationText() {
         return confirmationText();
     } catch (const std::exception& error) {
         environment_.messageBox->show(failureMessage(
-            u"Ocorreu um erro ao obter texto de confirmação!", Failure::from(error)));
+            prompts::VoteNotSent, Failure::from(error)));
         return {};
     }
 }

@@ -340,7 +340,7 @@ ElectionSetup SqliteElectionStore::demoSetup() {
             "1",
             {{"Presidente", 1, {"Maria Pereira", "João Carvalho", "Rita Fonseca"}},
              {"Assembleia", 3, {"Lista A", "Lista B", "Lista C", "Lista D"}},
-             {"Referendo", 2, {"Sim", "Não"}}},
+             {"Referendo", 1, {"Sim", "Não"}}},
             {{"eleitor1", "demo1", "Ana Sousa"},
              {"eleitor2", "demo2", "Bruno Martins"},
              {"eleitor3", "demo3", "Inês Moreira"},

@@ -5,19 +5,12 @@
 #include <utility>
 
 #include "support/Failure.h"
+#include "support/ResultTexts.h"
 #include "transport/ExtractBody.h"
 #include "transport/http/AnswerText.h"
 #include "transport/http/Exchange.h"
 
 namespace ardenax {
-namespace {
-
-Text errorText(long number, const Text& description) {
-    return u"ERROR_" + fromUtf8(std::to_string(number)) + u"_" + description;
-}
-
-}  // namespace
-
 HttpClient::HttpClient(const HttpSettings& settings, std::shared_ptr<Wait> wait)
     : session_(settings), wait_(std::move(wait)) {}
 
@@ -28,7 +21,7 @@ Text HttpClient::Post(const ParamList& params, const Text& url) {
     } catch (const std::exception& error) {
         // Only the wait itself can fail here (no thread for the exchange).
         const Failure failure = Failure::from(error);
-        return errorText(failure.number(), failure.description());
+        return results::transportFailure(failure.number(), failure.description());
     }
     return answer;
 }
@@ -53,13 +46,13 @@ Text HttpClient::exchange(const ParamList& params, const Text& url) {
         // a refused submission off as an accepted one. A server that states
         // its refusal itself is passed on as it wrote it.
         if (answer.status >= 400 && !isErrorText(body)) {
-            return errorText(answer.status, http::answerText(answer.reason, {}));
+            return results::transportFailure(answer.status, http::answerText(answer.reason, {}));
         }
         return body;
     } catch (const Failure& failure) {
-        return errorText(failure.number(), failure.description());
+        return results::transportFailure(failure.number(), failure.description());
     } catch (const std::exception& failure) {
-        return errorText(Failure::E_Fail, fromUtf8(failure.what()));
+        return results::transportFailure(Failure::E_Fail, fromUtf8(failure.what()));
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int32_t Invalid = static_cast<std::int32_t>(0x80070057U);
-const json Version = {{"id", 2}, {"result", "2.1.0.2239"}};
+const json Version = {{"id", 2}, {"result", "2.1.0.2239"}, {"kind", "ok"}};
 const std::string AskVersion = R"({"id":2,"method":"getVersion"})";
 
 std::string framed(const std::string& message) {
@@ -88,7 +88,7 @@ TEST_F(HostInputFaults, OnlyTrueClosesAMessageBox) {
     EXPECT_TRUE(replies[0].contains("messageBox"));
     EXPECT_EQ(std::vector<json>(replies.begin() + 1, replies.begin() + 4),
               std::vector<json>(3, error(9, Invalid)));
-    EXPECT_EQ(replies[4], (json{{"id", 9}, {"result", "ERROR_obtainToken"}}));
+    EXPECT_EQ(replies[4], (json{{"id", 9}, {"result", "ERROR_obtainToken"}, {"kind", "failed"}}));
     EXPECT_EQ(replies[5], Version);
 }
 
@@ -120,7 +120,7 @@ TEST_F(HostInputFaults, InputClosedWhileABoxWaitsLetsTheCallFinish) {
     const auto replies =
         serve<NativeMessagingChannel>(framed(R"({"id":1,"method":"setPINHash","args":["1"]})"));
     ASSERT_EQ(replies.size(), 2U);
-    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}}));
+    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}, {"kind", "failed"}}));
     EXPECT_EQ(exitCode, 0);
 }
 

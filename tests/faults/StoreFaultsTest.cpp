@@ -130,12 +130,12 @@ TEST_F(StoreFaults, TwoHostsVoteAtOnceOnOneStore) {
         for (int reply = 0; reply < 3; ++reply) {
             host->readLine();
         }
-        // {"id":4,"receipt":"<43 characters>","result":...}
+        // {"id":4,"kind":"ok","receipt":"<43 characters>","result":...}
         const std::string reply = host->readLine().value_or("");
-        const std::string receipt = reply.substr(19, 43);
-        EXPECT_EQ(reply, R"({"id":4,"receipt":")" + receipt +
+        const std::string receipt = reply.substr(31, 43);
+        EXPECT_EQ(reply, R"({"id":4,"kind":"ok","receipt":")" + receipt +
                              R"(","result":"Tem a certeza que pretende votar da seguinte forma ?)"
-                             R"(\r\n\r\nR\r\n\tSim\r\n\t(branco)\r\n"})");
+                             R"(\r\n\r\nR\r\n\tSim\r\n"})");
         EXPECT_TRUE(server.store().boardIndexOf(receipt).has_value()) << receipt;
         host->closeInput();
         EXPECT_EQ(host->wait(), 0);

@@ -86,14 +86,14 @@ void expectError(const json& reply, const json& id, std::int32_t number) {
 
 TEST_F(HostSessionTest, AnswersByNameOrDispidEchoesAnyIdAndRefusesMalformedRequests) {
     const std::vector<std::pair<std::string, json>> exchanges = {
-        {R"({"id":"a","method":"getVersion"})", {{"id", "a"}, {"result", "2.1.0.2239"}}},
+        {R"({"id":"a","method":"getVersion"})", {{"id", "a"}, {"result", "2.1.0.2239"}, {"kind", "ok"}}},
         {R"({"id":[1,{"x":2}],"dispid":1610809351,"args":[]})",
-         {{"id", json::parse(R"([1,{"x":2}])")}, {"result", "2.1.0.2239"}}},
+         {{"id", json::parse(R"([1,{"x":2}])")}, {"result", "2.1.0.2239"}, {"kind", "ok"}}},
         {R"({"id":3,"method":"setChoice","args":["BOT_A","A","x"]})",
-         {{"id", 3}, {"result", "result"}}},
+         {{"id", 3}, {"result", "result"}, {"kind", "ok"}}},
         // An accepted vote's confirmation carries the vote's receipt.
         {R"({"id":7,"method":"GETCONFIRMATIONTEXT"})",
-         {{"id", 7}, {"result", "confirmation"}, {"receipt", "result"}}},
+         {{"id", 7}, {"result", "confirmation"}, {"kind", "ok"}, {"receipt", "result"}}},
         {"not json", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
         {"[1]", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
         {R"({"method":"getVersion"})", {{"id", nullptr}, {"number", Failure::E_InvalidArg}}},
@@ -136,15 +136,15 @@ TEST_F(HostSessionTest, MessageBoxWaitsForItsCloseAndRefusesOtherRequestsMeanwhi
                                   {"text", "Erro ao obter token [plataforma]: \r\n5\r\nX"}}}}));
     expectError(replies[1], 10, Failure::E_InvalidArg);
     expectError(replies[2], 8, Failure::E_InvalidArg);
-    EXPECT_EQ(replies[3], (json{{"id", 9}, {"result", "ERROR_obtainToken"}}));
-    EXPECT_EQ(replies[4], (json{{"id", 11}, {"result", "2.1.0.2239"}}));
+    EXPECT_EQ(replies[3], (json{{"id", 9}, {"result", "ERROR_obtainToken"}, {"kind", "failed"}}));
+    EXPECT_EQ(replies[4], (json{{"id", 11}, {"result", "2.1.0.2239"}, {"kind", "ok"}}));
 
     // Boxes closed at once do not wait for an answer.
     script->failNext = {"getCurrentPINHash", Failure(6, u"Overflow")};
     const auto autoClosed =
         serve({R"({"id":1,"method":"getCurrentPINHash"})"}, {.autoCloseMessageBoxes = true});
     ASSERT_EQ(autoClosed.size(), 2U);
-    EXPECT_EQ(autoClosed[1], (json{{"id", 1}, {"result", "ERROR_getCurrentPINHash"}}));
+    EXPECT_EQ(autoClosed[1], (json{{"id", 1}, {"result", "ERROR_getCurrentPINHash"}, {"kind", "failed"}}));
 }
 
 // Nobody is left to close the box: the call still ends with its own result,
@@ -155,7 +155,7 @@ TEST_F(HostSessionTest, InputThatBreaksDuringABoxLetsTheCallFinish) {
     const auto replies =
         serve({R"({"id":1,"method":"setPINHash","args":["1"]})"}, {}, std::string::npos, true);
     ASSERT_EQ(replies.size(), 3U);
-    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}}));
+    EXPECT_EQ(replies[1], (json{{"id", 1}, {"result", "ERROR_setPINHash"}, {"kind", "failed"}}));
     expectError(replies[2], nullptr, Failure::E_InvalidArg);
     EXPECT_EQ(exitCode, 1);
 }
@@ -185,7 +185,7 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
         serveAfter(R"({"origin":"https://vote.example"})", {R"({"id":1,"method":"getVersion"})"});
     EXPECT_TRUE(admitted);
     EXPECT_EQ(replies, (std::vector<json>{{{"origin", "https://vote.example"}, {"accepted", true}},
-                                          {{"id", 1}, {"result", "2.1.0.2239"}}}));
+                                          {{"id", 1}, {"result", "2.1.0.2239"}, {"kind", "ok"}}}));
     script->journal.clear();
     // A host that cannot start says so once it knows the page may be told.
     const Failure noCa(5, u"the CA file /x cannot be read");
@@ -216,11 +216,11 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
 TEST_F(HostSessionTest, AConfirmationThatIsNoAcceptedVoteCarriesNoReceipt) {
     script->confirmation = Variant(u"ERROR votes are closed");
     const auto refused = serve({R"({"id":1,"method":"getConfirmationText"})"});
-    EXPECT_EQ(refused.at(0), (json{{"id", 1}, {"result", "ERROR votes are closed"}}));
+    EXPECT_EQ(refused.at(0), (json{{"id", 1}, {"result", "ERROR votes are closed"}, {"kind", "refused"}}));
     script->confirmation = Variant(u"confirmation");
     script->result = u"";
     const auto none = serve({R"({"id":2,"method":"getConfirmationText"})"});
-    EXPECT_EQ(none.at(0), (json{{"id", 2}, {"result", "confirmation"}}));
+    EXPECT_EQ(none.at(0), (json{{"id", 2}, {"result", "confirmation"}, {"kind", "ok"}}));
 }
 
 TEST_F(HostSessionTest, OversizedReplyBecomesAnError) {

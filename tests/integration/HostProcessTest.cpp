@@ -71,7 +71,7 @@ TEST_F(HostProcess, GetsATokenShowsBoxesAndEndsOnAnImpossibleLength) {
                        "Tente novamente dentro de alguns momentos.\r\n\r\n"
                        "9\r\nSubscript out of range"}}}}));
     send({{"id", 1}, {"messageBoxClosed", true}});
-    EXPECT_EQ(receive(), (json{{"id", 1}, {"result", ""}}));
+    EXPECT_EQ(receive(), (json{{"id", 1}, {"result", ""}, {"kind", "failed"}}));
 
     // A whole vote through the host is StoreFaults' (two hosts at once);
     // here the token's certificate is what the session's end must remove.
@@ -151,7 +151,7 @@ TEST(HostStart, RemovesWhatEarlierControlsLeftBehind) {
     testing::ChildProcess host(ARDENAX_HOST_PROGRAM, {"--jsonl", "--store-dir", stores.string()});
     host.write(R"({"id":1,"method":"getVersion"})"
                "\n");
-    EXPECT_EQ(host.readLine(), R"({"id":1,"result":"2.1.0.2239"})");
+    EXPECT_EQ(host.readLine(), R"({"id":1,"kind":"ok","result":"2.1.0.2239"})");
     const auto kept = toolkit::CertificateStore(stores, u"REQUEST", toolkit::StoreAccess::ReadOnly)
                           .certificates();
     ASSERT_EQ(kept.size(), 1U);
@@ -164,7 +164,7 @@ TEST(Programs, AnswerInJsonLinesAndEndWithStatusOneOnAnyException) {
     testing::ChildProcess lines(ARDENAX_HOST_PROGRAM, {"--jsonl"});
     lines.write(R"({"id":1,"method":"getVersion"})"
                 "\n");
-    EXPECT_EQ(lines.readLine(), R"({"id":1,"result":"2.1.0.2239"})");
+    EXPECT_EQ(lines.readLine(), R"({"id":1,"kind":"ok","result":"2.1.0.2239"})");
     lines.closeInput();
     EXPECT_EQ(lines.wait(), 0);
     // Not a failure of the system's own: a message and status 1, not an abort.

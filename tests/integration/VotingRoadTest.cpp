@@ -20,7 +20,7 @@ constexpr TextView kConfirmation =
     u"Tem a certeza que pretende votar da seguinte forma ?\r\n"
     u"\r\nPresidente\r\n\tMaria Pereira\r\n"
     u"\r\nAssembleia\r\n\tLista A\r\n\tLista B\r\n\t(branco)\r\n"
-    u"\r\nReferendo\r\n\tSim\r\n\tNão\r\n";
+    u"\r\nReferendo\r\n\tNão\r\n";
 
 // A control driven through the dispatch table against the reference Promotor
 // and SMV over HTTPS on loopback, with a fresh demo election and store, through
@@ -51,7 +51,7 @@ protected:
         EXPECT_EQ(call(u"setChoice", {u"BOT_Presidente", u"Presidente", u"Maria Pereira"}), u"OK");
         EXPECT_EQ(call(u"setChoice", {u"BOT_Assembleia", u"Assembleia", u"Lista A###Lista B"}),
                   u"OK");
-        EXPECT_EQ(call(u"setChoice", {u"BOT_Referendo", u"Referendo", u"Sim###Não"}), u"OK");
+        EXPECT_EQ(call(u"setChoice", {u"BOT_Referendo", u"Referendo", u"Não"}), u"OK");
         call(u"setPINHash", {u"1234"});
         return token;
     }
@@ -94,7 +94,6 @@ TEST_F(VotingRoad, WholeVoteIsAcceptedStoredAndOpensToTheExpectedDocument) {
               "<VotingCards id=\"BOT_Assembleia\"><Choice>Lista A</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Assembleia\"><Choice>Lista B</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Assembleia\"><Choice></Choice></VotingCards>\r\n"
-              "<VotingCards id=\"BOT_Referendo\"><Choice>Sim</Choice></VotingCards>\r\n"
               "<VotingCards id=\"BOT_Referendo\"><Choice>Não</Choice></VotingCards>\r\n"
               "<Random>" +
                   random + "</Random>\r\n<Potency>1</Potency>\r\n</Vote>");

@@ -82,7 +82,7 @@ inline std::vector<std::string> answerFields(const Text& answer) {
 inline std::string demoVote(const std::vector<std::string>& answer,
                             const std::string& president = "Maria Pereira") {
     return clientSeal(
-        clientXml({{"BOT_Presidente", {president}}, {"BOT_Referendo", {"Sim", ""}}}, answer[3]),
+        clientXml({{"BOT_Presidente", {president}}, {"BOT_Referendo", {"Sim"}}}, answer[3]),
         answer[4], clientCertificate());
 }
 

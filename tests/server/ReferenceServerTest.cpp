@@ -75,7 +75,7 @@ TEST_F(ReferenceServerTest, PromotorAnswersSixFieldsOrRefusesWithAReason) {
     EXPECT_EQ(answer[1], "Inês Moreira");
     EXPECT_EQ(answer[3], "1");
     EXPECT_EQ(answer[4], server.store().election().certificate->exportBase64());
-    EXPECT_EQ(answer[5], "Presidente,1##Assembleia,3##Referendo,2");
+    EXPECT_EQ(answer[5], "Presidente,1##Assembleia,3##Referendo,1");
     EXPECT_EQ(server.store().latestToken("eleitor3"), answer[2]);
 
     const auto issued = toolkit::issueServerCertificate(toolkit::createAuthority("CA"), {"x"});
@@ -140,7 +140,7 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteSealedWithItsVerdictAndCountsTheVa
     EXPECT_TRUE(box[5].counts);
     EXPECT_EQ(
         testing::openedDocument(database_, box[5]),
-        clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim", ""}}}, "1"));
+        clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim"}}}, "1"));
 }
 
 // Other texts of one signed vote: its Base64 with white space after and
@@ -306,7 +306,7 @@ TEST_F(ReferenceServerTest, NoRouteShowsAChoiceOrAToken) {
     ASSERT_TRUE(election);
     EXPECT_EQ(election->get_header_value("Content-Type"), "application/json");
     EXPECT_EQ(nlohmann::json::parse(election->body)["cards"][2],
-              nlohmann::json::parse(R"({"id":"BOT_Referendo","name":"Referendo","slots":2,
+              nlohmann::json::parse(R"({"id":"BOT_Referendo","name":"Referendo","slots":1,
                                         "candidates":["Sim","Não"]})"));
     EXPECT_EQ(client.Get("/")->body, "<p>Votar</p>");
     for (const auto* path :

@@ -53,7 +53,7 @@ TEST_F(SqliteElectionStoreTest, AnElectionIsMadeWithItsKeyApartAndReadBack) {
               (std::vector<BallotCard>{
                   {"Presidente", 1, {"Maria Pereira", "João Carvalho", "Rita Fonseca"}},
                   {"Assembleia", 3, {"Lista A", "Lista B", "Lista C", "Lista D"}},
-                  {"Referendo", 2, {"Sim", "Não"}}}));
+                  {"Referendo", 1, {"Sim", "Não"}}}));
     EXPECT_FALSE(election.certificate->hasPrivateKey());
     EXPECT_EQ(readElectionKey(key_).der(), election.certificate->der());
     EXPECT_EQ(contentOf(file_).find("PRIVATE KEY"), std::string::npos);

@@ -56,7 +56,7 @@ if [ -n "$windows_host" ]; then
         '{"id":2,"method":"setChoice","args":["BOT_Presidente","Presidente","Rita Fonseca"]}' \
         '{"id":3,"method":"setPINHash","args":["1357"]}' '{"id":4,"method":"getConfirmationText"}' |
         "$wine" "$windows_host" --jsonl --auto-close-message-boxes)
-    grep -q '^{"id":4,"receipt":"[A-Za-z0-9_-]\{43\}","result":"Tem a certeza' <<<"$replies" ||
+    grep -q '^{"id":4,"kind":"ok","receipt":"[A-Za-z0-9_-]\{43\}","result":"Tem a certeza' <<<"$replies" ||
         fail "the host vote: $replies"
     check_opened "Rita Fonseca"
 fi
