@@ -29,8 +29,12 @@ Text HttpClient::Post(const ParamList& params, const Text& url) {
 Text HttpClient::exchange(const ParamList& params, const Text& url) {
     try {
         const std::string target = toUtf8(url);
-        // A fresh request handle for every post, as a fresh browser would be.
-        http::Exchange exchange(session_);
+        // Made at the first post, so that making a client touches nothing and
+        // its failure is the post's; then kept, and its connection with it.
+        if (!exchange_) {
+            exchange_.emplace(session_);
+        }
+        http::Exchange& exchange = *exchange_;
         // Only the page's loading matters here, not what it says: the form is
         // posted whatever status the server gave it.
         exchange.get(target);

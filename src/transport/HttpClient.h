@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "support/Environment.h"
 #include "support/Text.h"
 #include "support/Wait.h"
 #include "transport/PARAM.h"
+#include "transport/http/Exchange.h"
 #include "transport/http/Session.h"
 
 namespace ardenax {
@@ -13,7 +15,9 @@ namespace ardenax {
 // The system's road to its servers: posts a list of fields as an HTML form
 // would be posted from the server's own page, and gives back the answer
 // page's body text. One client is one browser profile: its cookies live as
-// long as the client, in memory only. Creating a client touches no network.
+// long as the client, in memory only, and so does its connection to a server,
+// so that a voter's later posts need no new TLS handshake. Creating a client
+// touches no network. Used by one thread at a time.
 class HttpClient {
 public:
     // The exchanges run as `wait` has the calling thread wait for them.
@@ -30,6 +34,7 @@ private:
     Text exchange(const ParamList& params, const Text& url);
 
     http::Session session_;
+    std::optional<http::Exchange> exchange_;
     std::shared_ptr<Wait> wait_;
 };
 

@@ -142,6 +142,10 @@ protected:
         routes.Post("/cookie", [](const httplib::Request& request, httplib::Response& response) {
             response.set_content(request.get_header_value("Cookie"), "text/plain");
         });
+        routes.Post("/close", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Connection", "close");
+            response.set_content("closing", "text/plain");
+        });
         routes.Post("/see-other", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/landing", 303);
         });
@@ -237,6 +241,31 @@ TEST_F(HttpClientTest, APostThatStartedOnHttpsNeverLeavesIt) {
     EXPECT_EQ(client.Post({{u"senha", u"s"}}, url("/get-to-plain")).substr(0, 8), u"ERROR_1_");
     EXPECT_TRUE(plain_.received().empty());
     EXPECT_EQ(client.Post({{u"x", u"1"}}, fromUtf8(plain_.plainUrl("/to-plain"))), u"x=1");
+}
+
+// A connection is known by the client's port of it.
+TEST_F(HttpClientTest, KeepsItsConnectionAcrossPostsAndOpensANewOneWhenTheServerEndsIt) {
+    HttpClient client(settings_);
+    EXPECT_EQ(client.Post({{u"a", u"1"}}, url("/echo")), u"a=1");
+    EXPECT_EQ(client.Post({{u"b", u"2"}}, url("/close")), u"closing");
+    EXPECT_EQ(client.Post({{u"c", u"3"}}, url("/echo")), u"c=3");
+    EXPECT_EQ(HttpClient(settings_).Post({{u"d", u"4"}}, url("/echo")), u"d=4");
+    const auto received = server_.received();
+    ASSERT_EQ(received.size(), 8U);
+    std::vector<int> ports;
+    for (const httplib::Request& request : received) {
+        ports.push_back(request.remote_port);
+    }
+    const int first = ports[0];
+    const int afterClose = ports[4];
+    EXPECT_EQ(ports, (std::vector<int>{first, first, first, first, afterClose, afterClose,
+                                       ports[6], ports[6]}));
+    EXPECT_NE(afterClose, first);
+    EXPECT_NE(ports[6], first);
+    EXPECT_NE(ports[6], afterClose);
+    // The page is loaded afresh each time: no referrer from the post before it.
+    EXPECT_EQ(received[2].get_header_value("Referer"), "");
+    EXPECT_EQ(received[3].get_header_value("Referer"), toUtf8(url("/close")));
 }
 
 TEST_F(HttpClientTest, KeepsTheCookiesOfItsOwnPostsInMemory) {

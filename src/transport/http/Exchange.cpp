@@ -185,13 +185,19 @@ Exchange::Exchange(const Session& session)
 }
 
 Response Exchange::get(const std::string& url) {
-    setOption(easy_.get(), CURLOPT_HTTPGET, 1L);
+    startGet();
     return perform(url, "while loading", Body::Drop);
 }
 
 Response Exchange::fetch(const std::string& url) {
-    setOption(easy_.get(), CURLOPT_HTTPGET, 1L);
+    startGet();
     return perform(url, "while reading", Body::Keep);
+}
+
+// A page loaded afresh, whatever the handle posted before: no body and no referrer.
+void Exchange::startGet() {
+    setOption(easy_.get(), CURLOPT_HTTPGET, 1L);
+    setOption(easy_.get(), CURLOPT_REFERER, static_cast<const char*>(nullptr));
 }
 
 Response Exchange::postForm(const std::string& url, const FormFields& fields) {

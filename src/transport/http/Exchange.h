@@ -18,8 +18,8 @@ namespace ardenax::http {
 void releaseEasy(void* easy);
 void releaseList(curl_slist* list);
 
-// The requests of one post, on a request handle of their own within the
-// session, so the second request reuses the connection of the first. Every
+// Requests on one request handle within the session, one at a time, each
+// reusing the connection of the one before while the server keeps it. Every
 // failure to get an answer (no route, refused, TLS, timeout, too many
 // redirects, an answer over the cap) is thrown as a Failure numbered with
 // libcurl's code; an answer with any HTTP status is returned. Each request
@@ -45,6 +45,8 @@ public:
 
 private:
     enum class Body { Keep, Drop };
+
+    void startGet();
 
     Response perform(const std::string& url, std::string_view purpose, Body body);
 

@@ -56,8 +56,8 @@ Session::Session(HttpSettings settings) : settings_(std::move(settings)) {
     if (!share_) {
         throw Failure(CURLE_OUT_OF_MEMORY, u"The HTTP session could not be created");
     }
-    // Connections stay with the request handle of one post: libcurl does not
-    // promise that a shared connection cache is sound.
+    // Connections stay with one request handle (a client keeps one): libcurl
+    // does not promise that a shared connection cache is sound.
     shareData(share_.get(), CURL_LOCK_DATA_COOKIE);
     shareData(share_.get(), CURL_LOCK_DATA_DNS);
     shareData(share_.get(), CURL_LOCK_DATA_SSL_SESSION);
