@@ -44,26 +44,39 @@ export interface VotingX {
    * so `vx.getConfirmationText(); vx.getReceipt()` gives that vote's receipt.
    */
   getReceipt(): Promise<string>;
+  /**
+   * The kind of a result, so that a page need not read the texts: for the
+   * text the call that resolved last gave, the kind its host sent beside it;
+   * for any other text, and from a host that sends none, `classify(result)`.
+   * Ask right after the call: `const t = await vx.obtainToken(c); vx.kindOf(t)`.
+   */
+  kindOf(result: string): ResultKind;
 }
 
 /**
- * What a method's result text means, for a page that tells people:
- * - 'ok': a normal result (a token, "OK", the confirmation text, a hash...).
- * - 'refused': a server refused and its own text is passed on, e.g.
+ * What a method's result means, for a page that tells people. Hosts send it
+ * beside each result (`"kind"`); `VotingX.kindOf` gives it, and `classify`
+ * reads it from the text alone, as for a host that sends none.
+ * - 'ok': the call did what was asked; use the result (a token, "OK", the
+ *   confirmation text, a hash...).
+ * - 'refused': a server refused, and its own text is passed on, e.g.
  *   "ERROR unknown credentials" from obtainToken or "ERROR votes are closed"
- *   from getConfirmationText.
+ *   from getConfirmationText. The step tells what to say: wrong credentials
+ *   at login, a vote not taken at sending. Trying again unchanged will not help.
  * - 'unreachable': the exchange with a server failed: not reached, not
  *   trusted, too slow, or an HTTP error ("ERROR_<number>_<description>",
  *   e.g. "ERROR_60_SSL peer certificate..."), or its answer was not in the
- *   expected form ("ERROR=01_01").
+ *   expected form ("ERROR=01_01", as a captive portal gives). The voter may
+ *   try again later, or from another network.
  * - 'invalid': the control refused what the page passed: "ERROR51" to
- *   "ERROR55", "ERROR setting choices".
+ *   "ERROR55", "ERROR setting choices". A fault of the page, not the voter's.
  * - 'failed': the component failed and has shown its message box: "" (from a
  *   method that returns a text on success), "ERROR_<method>", "ERROR56",
- *   "ERROR57".
+ *   "ERROR57". Trying again may help; else support.
  * The result text itself is what support needs; keep it for them.
  */
 export type ResultKind = 'ok' | 'refused' | 'unreachable' | 'invalid' | 'failed';
+/** The kind of a result text by its text alone; for hosts that send no kind. */
 export declare function classify(result: string): ResultKind;
 
 export interface ConnectOptions {

@@ -42,6 +42,9 @@ export function classify(result) {
   return KINDS.find(([pattern]) => pattern.test(text))?.[1] ?? 'ok';
 }
 
+// The kinds a host may send beside a result; anything else is read from the text.
+const RESULT_KINDS = new Set(['ok', 'refused', 'unreachable', 'invalid', 'failed']);
+
 function toText(value, method) {
   if (typeof value === 'string') return value;
   if (typeof value === 'number' && Number.isFinite(value)) return String(value);
@@ -100,10 +103,21 @@ class VotingX {
   #tail = Promise.resolve();
   // The host sends it beside getConfirmationText's result, which stays a text.
   #receipt = '';
+  // The last reply's result, and its kind when the host sent one.
+  #last = { result: undefined, kind: undefined };
 
   constructor(link, session) {
     this.#link = link;
     this.#session = session;
+  }
+
+  /**
+   * The kind of `result`, the text the call that resolved last gave: the
+   * host's own when it sent one, else what classify() reads in the text.
+   */
+  kindOf(result) {
+    const { result: text, kind } = this.#last;
+    return kind !== undefined && result === text ? kind : classify(result);
   }
 
   obtainToken(credentials) {
@@ -159,6 +173,7 @@ class VotingX {
         if (method === 'resetState') this.#receipt = '';
       })
       .then((reply) => {
+        this.#last = { result: reply.result, kind: RESULT_KINDS.has(reply.kind) ? reply.kind : undefined };
         // A refused vote comes without one and leaves the accepted vote's, as the control does.
         if (method === 'getConfirmationText' && typeof reply.receipt === 'string') this.#receipt = reply.receipt;
         return reply.result;

@@ -1,5 +1,7 @@
 // The extension, its native host and the page library in a real Chromium.
 import assert from 'node:assert/strict';
+import { readFile, writeFile } from 'node:fs/promises';
+import { join } from 'node:path';
 import { test } from 'node:test';
 import { axeViolations, connectingPage, hostProcesses, hostPath, launch, run, servePages, tempDir, until } from './support.mjs';
 
@@ -76,4 +78,36 @@ test('the voting page tells a missing extension from a missing host; a refused p
   assert.match(noHost, /^A extensão ArdenaX está instalada, mas falta o programa ArdenaX/);
   assert.equal(noHostDetail, 'not-installed: the ArdenaX program is not installed on this computer');
   assert.deepEqual(axe, []);
+});
+
+// A native host that accepts any origin and answers every call with `answer`.
+const fakeHost = (answer) => `#!${process.execPath}
+let input = Buffer.alloc(0);
+function send(message) {
+  const body = Buffer.from(JSON.stringify(message));
+  const length = Buffer.alloc(4);
+  length.writeUInt32LE(body.length);
+  process.stdout.write(Buffer.concat([length, body]));
+}
+process.stdin.on('data', (chunk) => {
+  for (input = Buffer.concat([input, chunk]); input.length >= 4 && input.length >= 4 + input.readUInt32LE(0); ) {
+    const message = JSON.parse(input.subarray(4, 4 + input.readUInt32LE(0)));
+    input = input.subarray(4 + input.readUInt32LE(0));
+    send('origin' in message ? { origin: message.origin, accepted: true } : { id: message.id, ...${JSON.stringify(answer)} });
+  }
+});
+`;
+
+test("what a host sends beside a result reaches the page library, the result's kind included", async (t) => {
+  const { context, profile } = await launch(t);
+  const program = join(await tempDir(t, 'fake-host'), 'host.mjs');
+  await writeFile(program, fakeHost({ result: 'ERROR votes are closed', kind: 'ok', receipt: 'R' }), { mode: 0o755 });
+  const manifest = join(profile, 'NativeMessagingHosts/pt.ardenax.votingx.json');
+  await writeFile(manifest, JSON.stringify({ ...JSON.parse(await readFile(manifest, 'utf8')), path: program }));
+
+  const page = await openConnected(context, `${await servePages(t, { '/': connectingPage })}/`);
+  assert.deepEqual(await page.evaluate(async () => {
+    const result = await window.vx.getConfirmationText();
+    return [result, window.vx.kindOf(result), await window.vx.getReceipt()];
+  }), ['ERROR votes are closed', 'ok', 'R']);
 });

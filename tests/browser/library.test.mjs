@@ -90,6 +90,28 @@ test('the receipt that came with an accepted vote stays until a reset; the resul
     ['getConfirmationText', 'getConfirmationText', 'setPINHash', 'resetState']);
 });
 
+test("a result's kind is the host's when it sends one, else the text's, and only for the last result", async () => {
+  const win = new FakeWindow();
+  const vx = await ArdenaX.connect({ window: win });
+  const kinds = async (method, besides) => {
+    win.besides[method] = besides;
+    const result = await vx[method]('x');
+    return [vx.kindOf(result), vx.kindOf('ERROR unknown credentials'), vx.kindOf('')];
+  };
+  // The host's kind against what the texts alone would say.
+  assert.deepEqual(await kinds('getVersion', { kind: 'unreachable' }), ['unreachable', 'refused', 'failed']);
+  assert.deepEqual(await kinds('getVersion', { result: 'ERROR unknown credentials', kind: 'ok' }), ['ok', 'ok', 'failed']);
+  assert.deepEqual(await kinds('getCurrentToken', { result: '', kind: 'ok' }), ['ok', 'refused', 'ok']);
+  // An older host sends none, and a kind the library does not know is not taken: the text decides.
+  assert.deepEqual(await kinds('getCurrentToken', { result: '' }), ['failed', 'refused', 'failed']);
+  assert.deepEqual(await kinds('getVersion', { result: 'OK', kind: 'maybe' }), ['ok', 'refused', 'failed']);
+  // A call that rejects leaves the last result's kind as it was.
+  await kinds('obtainToken', { result: 'T', kind: 'refused' });
+  win.besides.resetState = { error: { code: 'failed', number: 5 } };
+  await assert.rejects(vx.resetState(), { code: 'failed' });
+  assert.equal(vx.kindOf('T'), 'refused');
+});
+
 test('result texts by kind', () => {
   const kinds = {
     ok: ['45C8B4B5BEC36A5569D1501B8351E6AF', 'OK', 'Tem a certeza que pretende votar', 'error 5'],

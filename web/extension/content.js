@@ -36,6 +36,13 @@
     inFlight = null;
   }
 
+  // What a host sends beside a result: the accepted vote's receipt (with
+  // getConfirmationText's), and the result's kind (from hosts that send one).
+  function besideResult(message) {
+    const texts = ['receipt', 'kind'].filter((name) => typeof message[name] === 'string');
+    return Object.fromEntries(texts.map((name) => [name, message[name]]));
+  }
+
   function pump() {
     if (inFlight !== null || queue.length === 0) return;
     inFlight = queue.shift();
@@ -74,9 +81,7 @@
       const call = inFlight;
       inFlight = null;
       if ('result' in message) {
-        // getConfirmationText's reply may carry the accepted vote's receipt.
-        const receipt = typeof message.receipt === 'string' ? { receipt: message.receipt } : {};
-        toPage({ id: call.id, result: message.result, ...receipt });
+        toPage({ id: call.id, result: message.result, ...besideResult(message) });
       } else {
         toPage({ id: call.id, error: { code: 'failed', ...message.error } });
       }

@@ -1,7 +1,7 @@
 // The voting page: checks the component as it loads, logs the voter in,
 // shows the election's cards, lets the voter review the choices, sends the
 // vote through the ArdenaX control and gives the voter its receipt.
-import { ArdenaX, classify } from './ardenax.js';
+import { ArdenaX } from './ardenax.js';
 
 // The control's separators: a credential or a choice cannot contain them.
 const PARAM_SEPARATOR = '###';
@@ -47,7 +47,7 @@ function showError(text, detail = '') {
 
 // Shows a failed result of `method`; true when there was one.
 function failed(method, result) {
-  const kind = classify(result);
+  const kind = control.kindOf(result);
   if (kind === 'ok') return false;
   showError(SAY[`${method}:${kind}`] ?? SAY[kind], result || `${method}: sem resultado`);
   return true;
