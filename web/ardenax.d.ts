@@ -18,12 +18,45 @@ export declare class ArdenaXError extends Error {
   readonly source?: string;
 }
 
+/** Fired at a control once, as soon as its component ends. */
+export interface ArdenaXDisconnectEvent extends Event {
+  readonly type: 'disconnect';
+  /** Code 'disconnected'; its message says why, for support. */
+  readonly error: ArdenaXError;
+}
+
 /**
  * One ArdenaX control. Every method returns the control's text result; a
  * result that reports a failure begins with "ERROR". Calls run one at a time,
  * in the order made.
+ *
+ * When the component ends (its program crashed or was stopped, the extension
+ * was reloaded), the control fires 'disconnect' at once, without waiting for
+ * a call; every later call rejects with code 'disconnected'. Tell the voter
+ * then, before more is filled in: a new `ArdenaX.connect()` starts a new
+ * control, with no token.
  */
-export interface VotingX {
+export interface VotingX extends EventTarget {
+  addEventListener(
+    type: 'disconnect',
+    listener: (this: VotingX, event: ArdenaXDisconnectEvent) => void,
+    options?: boolean | AddEventListenerOptions,
+  ): void;
+  addEventListener(
+    type: string,
+    listener: EventListenerOrEventListenerObject | null,
+    options?: boolean | AddEventListenerOptions,
+  ): void;
+  removeEventListener(
+    type: 'disconnect',
+    listener: (this: VotingX, event: ArdenaXDisconnectEvent) => void,
+    options?: boolean | EventListenerOptions,
+  ): void;
+  removeEventListener(
+    type: string,
+    listener: EventListenerOrEventListenerObject | null,
+    options?: boolean | EventListenerOptions,
+  ): void;
   obtainToken(credentials: string): Promise<string>;
   getCurrentToken(): Promise<string>;
   setChoice(cardId: string, cardDesc: string, Choices: string): Promise<string>;

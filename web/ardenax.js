@@ -58,6 +58,8 @@ class Link {
   #pending = new Map();
   #prefix = globalThis.crypto.randomUUID();
   #next = 1;
+  /** Called with (session, message) when the extension says a session ended. */
+  onEnd = () => {};
 
   constructor(win) {
     this.#window = win;
@@ -67,7 +69,9 @@ class Link {
   #receive(event) {
     if (event.source !== this.#window || event.origin !== this.#window.location.origin) return;
     const data = event.data;
-    if (data === null || typeof data !== 'object' || data.ardenax !== 'reply') return;
+    if (data === null || typeof data !== 'object') return;
+    if (data.ardenax === 'disconnect') this.onEnd(data.session, String(data.message));
+    if (data.ardenax !== 'reply') return;
     const settle = this.#pending.get(data.id);
     if (settle === undefined) return;
     this.#pending.delete(data.id);
@@ -96,8 +100,19 @@ class Link {
   }
 }
 
-/** One ArdenaX control. Its calls run one at a time, in the order made. */
-class VotingX {
+/** Tells a page that its control is gone; `error` says why. */
+class DisconnectEvent extends Event {
+  constructor(error) {
+    super('disconnect');
+    this.error = error;
+  }
+}
+
+/**
+ * One ArdenaX control. Its calls run one at a time, in the order made. It
+ * fires 'disconnect' once, as soon as the component ends.
+ */
+class VotingX extends EventTarget {
   #link;
   #session;
   #tail = Promise.resolve();
@@ -107,8 +122,14 @@ class VotingX {
   #last = { result: undefined, kind: undefined };
 
   constructor(link, session) {
+    super();
     this.#link = link;
     this.#session = session;
+    link.onEnd = (ended, message) => {
+      if (ended !== session) return;
+      link.onEnd = () => {};
+      this.dispatchEvent(new DisconnectEvent(new ArdenaXError({ code: 'disconnected', message })));
+    };
   }
 
   /**

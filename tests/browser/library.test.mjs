@@ -90,6 +90,18 @@ test('the receipt that came with an accepted vote stays until a reset; the resul
     ['getConfirmationText', 'getConfirmationText', 'setPINHash', 'resetState']);
 });
 
+test('a control hears at once that its component ended: once, from its own window, of its own session', async () => {
+  const win = new FakeWindow();
+  const vx = await ArdenaX.connect({ window: win });
+  const heard = [];
+  vx.addEventListener('disconnect', ({ type, error }) => heard.push([type, error.name, error.code, error.message]));
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'from a frame' }, { source: {} });
+  win.deliver({ ardenax: 'disconnect', session: 6, message: 'an earlier session' });
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'Native host has exited.' });
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'again' });
+  assert.deepEqual(heard, [['disconnect', 'ArdenaXError', 'disconnected', 'Native host has exited.']]);
+});
+
 test("a result's kind is the host's when it sends one, else the text's, and only for the last result", async () => {
   const win = new FakeWindow();
   const vx = await ArdenaX.connect({ window: win });

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { readFile } from 'node:fs/promises';
-import { ardenaxPath, axeViolations, logIn, readUntil, run, serve, tempDir, verifyReceipt } from './support.mjs';
+import { ardenaxPath, axeViolations, hostProcesses, logIn, readUntil, run, serve, tempDir, verifyReceipt } from './support.mjs';
 
 // The ballot box as the tally counts it, with the demo election's key.
 async function tally(t, info) {
@@ -103,7 +103,7 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
   assert.equal(await info.exited, 0);
 });
 
-test('wrong credentials and a refused vote are told in Portuguese, their texts in Detalhes', async (t) => {
+test('wrong credentials, a refused vote and a component that ends are told in Portuguese, their texts in Detalhes', async (t) => {
   const { info, page } = await serve(t, '--refuse-votes');
   const banner = page.getByRole('alert');
   const told = async () => [await banner.locator('#banner-text').textContent(),
@@ -123,5 +123,15 @@ test('wrong credentials and a refused vote are told in Portuguese, their texts i
   assert.deepEqual(await told(), ['O serviço de votação não aceitou o voto (a votação pode estar encerrada). ' +
     'O voto não foi registado.', null, 'ERROR votes are closed']);
   axe.refused = await axeViolations(page);
-  assert.deepEqual(axe, { credentials: [], refused: [] });
+
+  // The component ends while the voter is on the ballot: the page says so at once, with no click.
+  await page.getByRole('button', { name: 'Alterar' }).click();
+  const hosts = await hostProcesses(join(/\(profile (.*)\)$/.exec(info.Browser)[1], 'stores'));
+  assert.equal(hosts.length, 1);
+  process.kill(Number(hosts[0]), 'SIGKILL');
+  await banner.getByText('A ligação ao componente de voto terminou').waitFor();
+  assert.deepEqual(await told(), ['A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.', null,
+    'disconnected: Native host has exited.']);
+  axe.lost = await axeViolations(page);
+  assert.deepEqual(axe, { credentials: [], refused: [], lost: [] });
 });

@@ -24,10 +24,12 @@
     window.postMessage({ ardenax: 'reply', ...message }, location.origin);
   }
 
-  // Ends the session: every connect and call still open fails with `error`.
+  // Ends the session: every connect and call still open fails with `error`,
+  // and a page that had its control hears at once that it is gone.
   function close(error) {
     port?.disconnect();
     port = null;
+    if (accepted) window.postMessage({ ardenax: 'disconnect', session, message: error.message }, location.origin);
     accepted = false;
     for (const id of waiting.splice(0)) toPage({ id, error });
     for (const call of [inFlight, ...queue.splice(0)]) {

@@ -247,6 +247,8 @@ async function connect() {
   $('progress').textContent = 'A verificar o componente de voto…';
   try {
     control = await ArdenaX.connect();
+    // Told at once, not at the next call, so that the voter fills in nothing more.
+    control.addEventListener('disconnect', (event) => explain(event.error));
     for (const element of $('login-form').elements) element.disabled = false;
   } catch (error) {
     explain(error);
