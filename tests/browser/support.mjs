@@ -159,3 +159,20 @@ export async function axeViolations(page) {
     return violations.map((v) => `${v.id}: ${v.nodes.map((node) => node.target.join(' ')).join(', ')}`);
   });
 }
+
+// Where the focus is, whether its ring shows, and the ring's contrast (WCAG 2.x) against the
+// first opaque background behind the element, for which the ring is drawn outside it.
+export function focusRing(page) {
+  return page.evaluate(() => {
+    const channels = (css) => css.match(/[\d.]+/g).map(Number);
+    const linear = (c) => ((c /= 255) <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4);
+    const luminance = ([r, g, b]) => 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+    const focused = document.activeElement;
+    let behind = focused.parentElement;
+    while (behind && channels(getComputedStyle(behind).backgroundColor)[3] === 0) behind = behind.parentElement;
+    const background = behind ? channels(getComputedStyle(behind).backgroundColor) : [255, 255, 255];
+    const style = getComputedStyle(focused);
+    const [light, dark] = [luminance(channels(style.outlineColor)), luminance(background)].sort((a, b) => b - a);
+    return { id: focused.id, ring: `${style.outlineStyle} ${style.outlineWidth}`, contrast: (light + 0.05) / (dark + 0.05) };
+  });
+}

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { readFile } from 'node:fs/promises';
-import { ardenaxPath, axeViolations, hostProcesses, logIn, readUntil, run, serve, tempDir, verifyReceipt } from './support.mjs';
+import { ardenaxPath, axeViolations, focusRing, hostProcesses, logIn, readUntil, run, serve, tempDir, verifyReceipt } from './support.mjs';
 
 // The ballot box as the tally counts it, with the demo election's key.
 async function tally(t, info) {
@@ -103,35 +103,55 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
   assert.equal(await info.exited, 0);
 });
 
-test('wrong credentials, a refused vote and a component that ends are told in Portuguese, their texts in Detalhes', async (t) => {
+test('wrong credentials, a refused vote and a component that ends are told in Portuguese and focused, their texts in Detalhes', async (t) => {
   const { info, page } = await serve(t, '--refuse-votes');
   const banner = page.getByRole('alert');
   const told = async () => [await banner.locator('#banner-text').textContent(),
     await banner.locator('details').getAttribute('open'), await banner.locator('pre').textContent()];
+  // After each, the focus is on the message's heading, not lost with a disabled button, and its ring shows.
+  const rings = [];
+  const focusOnMessage = async () => {
+    const { contrast, ...where } = await focusRing(page);
+    assert.deepEqual(where, { id: 'banner-title', ring: 'solid 3px' });
+    rings.push(contrast);
+  };
 
-  await logIn(page, [info.voters[0][0], 'wrong']);
+  // By keyboard, as the ring is for those who use one.
+  const logInByKeyboard = async ([user, password]) => {
+    await page.getByLabel('Utilizador').fill(user);
+    await page.getByLabel('Senha').fill(password);
+    await page.getByLabel('Senha').press('Enter');
+  };
+  await page.getByRole('button', { name: 'Entrar' }).and(page.locator(':enabled')).waitFor();
+  await logInByKeyboard([info.voters[0][0], 'wrong']);
   await banner.waitFor();
   assert.deepEqual(await told(),
     ['O utilizador ou a senha não foram aceites. Verifique-os e tente de novo.', null, 'ERROR unknown credentials']);
+  await focusOnMessage();
   const axe = { credentials: await axeViolations(page) };
 
-  await logIn(page, info.voters[0]);
+  await logInByKeyboard(info.voters[0]);
   await page.getByLabel('PIN').fill('4321');
-  await page.getByRole('button', { name: 'Votar' }).click();
-  await page.getByRole('button', { name: 'Confirmar e enviar' }).click();
+  await page.getByLabel('PIN').press('Enter');
+  await page.getByRole('button', { name: 'Confirmar e enviar' }).press('Enter');
   await banner.getByText('O serviço de votação não aceitou o voto').waitFor();
   assert.deepEqual(await told(), ['O serviço de votação não aceitou o voto (a votação pode estar encerrada). ' +
     'O voto não foi registado.', null, 'ERROR votes are closed']);
+  await focusOnMessage();
   axe.refused = await axeViolations(page);
 
   // The component ends while the voter is on the ballot: the page says so at once, with no click.
-  await page.getByRole('button', { name: 'Alterar' }).click();
+  await page.getByRole('button', { name: 'Alterar' }).press('Enter');
+  await page.getByRole('heading', { name: 'Boletins de voto' }).waitFor();
   const hosts = await hostProcesses(join(/\(profile (.*)\)$/.exec(info.Browser)[1], 'stores'));
   assert.equal(hosts.length, 1);
   process.kill(Number(hosts[0]), 'SIGKILL');
   await banner.getByText('A ligação ao componente de voto terminou').waitFor();
   assert.deepEqual(await told(), ['A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.', null,
     'disconnected: Native host has exited.']);
+  await focusOnMessage();
+  // WCAG 1.4.11: at least 3:1 against the banner behind the ring.
+  assert.ok(rings.every((contrast) => contrast >= 3), `ring contrast ${rings}`);
   axe.lost = await axeViolations(page);
   assert.deepEqual(axe, { credentials: [], refused: [], lost: [] });
 });

@@ -43,6 +43,8 @@ function showError(text, detail = '') {
   $('banner-details').hidden = detail === '';
   $('banner-details').open = false;
   $('banner').hidden = false;
+  // The step's controls may be disabled under the focus: the voter starts again from the message.
+  $('banner-title').focus();
 }
 
 // Shows a failed result of `method`; true when there was one.
