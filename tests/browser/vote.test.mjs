@@ -51,6 +51,8 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
   axe.review = await axeViolations(page);
   const review = cards.flatMap((card, c) => [card.name, ...chosen[c].map((x) => x || '(em branco)')]);
   assert.deepEqual(await page.locator('#review-list > *').allTextContents(), review);
+  assert.deepEqual(await page.locator('#review > p').allTextContents(), ['O voto ainda não foi enviado. ' +
+    'Verifique as suas escolhas:', 'Se já votou antes, este voto substitui o anterior: só conta o último voto enviado.']);
   assert.equal((await tally(t, info)).ballots, 0);
   await page.getByRole('button', { name: 'Alterar' }).click();
   await page.getByRole('button', { name: 'Votar' }).click();
@@ -65,6 +67,7 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
   assert.deepEqual(info.dialogs, []);
   // The page says the vote was received, since the control's text still asks.
   assert.deepEqual(await page.locator('#done > p').allTextContents(), ['O serviço de votação recebeu e guardou o seu voto.',
+    'Se votar de novo, o novo voto substitui este: só conta o último voto enviado.',
     'O componente de voto descreve assim o voto que foi recebido:']);
 
   // The receipt: whole, its first 8 characters to read aloud, a link to check it on the board.
