@@ -65,10 +65,13 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
     `Tem a certeza que pretende votar da seguinte forma ?\r\n${lines.join('')}`);
   assert.deepEqual(await page.evaluate(() => window.said), ['A obter autorização…', 'A enviar o voto…']);
   assert.deepEqual(info.dialogs, []);
-  // The page says the vote was received, since the control's text still asks.
-  assert.deepEqual(await page.locator('#done > p').allTextContents(), ['O serviço de votação recebeu e guardou o seu voto.',
-    'Se votar de novo, o novo voto substitui este: só conta o último voto enviado.',
-    'O componente de voto descreve assim o voto que foi recebido:']);
+  // The page says the vote was received, since the control's text still asks, and lists the
+  // choices in its own words: one word for a blank, the control's "(branco)" only under Detalhes.
+  assert.deepEqual(await page.locator('#done > p').allTextContents(), ['O serviço de votação recebeu e guardou o ' +
+    'seu voto. As escolhas que enviou:', 'Se votar de novo, o novo voto substitui este: só conta o último voto enviado.']);
+  assert.deepEqual(await page.locator('#sent-list > *').allTextContents(), review);
+  assert.doesNotMatch(await page.locator('main').innerText(), /\(branco\)/);
+  assert.equal(await page.locator('#done details').getAttribute('open'), null);
 
   // The receipt: whole, its first 8 characters to read aloud, a link to check it on the board.
   const receipt = await page.locator('#receipt').textContent();
@@ -93,6 +96,13 @@ test('a voter reviews the choices, sends them, gets a receipt that both verifier
     assert.match(said, /^included at index 0 of 1, head signed at 20\d\d-/);
   }
   assert.deepEqual(axe, { login: [], ballot: [], review: [], receipt: [] });
+
+  // At home the receipt step ends the session; a kiosk, opened with ?kiosk, goes on to the next voter.
+  await page.getByRole('button', { name: 'Terminar' }).click();
+  await page.getByRole('heading', { name: 'Identificação do eleitor' }).waitFor();
+  assert.deepEqual(await page.locator('#sent-list, #confirmation, #receipt').allTextContents(), ['', '', '']);
+  await page.goto(`${info.Page}?kiosk`);
+  assert.equal(await page.locator('#next-voter').textContent(), 'Novo eleitor');
 
   // The servers hold the vote sealed; the tally opens it with the election's key.
   const counted = await tally(t, info);

@@ -8,6 +8,8 @@ const PARAM_SEPARATOR = '###';
 const ATTRIB_SEPARATOR = '=';
 
 const $ = (id) => document.getElementById(id);
+// A kiosk (the page opened with ?kiosk) serves voter after voter; at home the receipt step ends.
+const kiosk = new URLSearchParams(location.search).has('kiosk');
 let control = null;
 let election = null;
 
@@ -160,13 +162,9 @@ async function logIn() {
   show('ballot');
 }
 
-// Built from the page's own choices: nothing has gone to the control yet.
-function review() {
-  if ($('pin').value.trim() === '') {
-    showError('Escreva o seu PIN.');
-    return;
-  }
-  const list = $('review-list');
+// The page's own words for the choices, on the review and on the receipt
+// alike; the control's confirmation text words a blank its own way.
+function listChoices(list) {
   list.replaceChildren();
   for (const [index, card] of election.cards.entries()) {
     const term = document.createElement('dt');
@@ -178,6 +176,15 @@ function review() {
       list.append(detail);
     }
   }
+}
+
+// Built from the page's own choices: nothing has gone to the control yet.
+function review() {
+  if ($('pin').value.trim() === '') {
+    showError('Escreva o seu PIN.');
+    return;
+  }
+  listChoices($('review-list'));
   show('review');
 }
 
@@ -191,6 +198,7 @@ async function send() {
   if (failed('getConfirmationText', confirmation)) return;
   $('pin').value = '';
   $('confirmation').textContent = confirmation;
+  listChoices($('sent-list'));
   showReceipt(await control.getReceipt());
   show('done');
 }
@@ -237,9 +245,11 @@ function saveReceipt() {
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
-async function nextVoter() {
+async function endSession() {
   await control.resetState();
   showReceipt('');
+  $('sent-list').replaceChildren();
+  $('confirmation').textContent = '';
   $('user').value = '';
   show('login');
 }
@@ -270,7 +280,8 @@ $('vote-form').addEventListener('submit', (event) => {
 });
 $('send').addEventListener('click', () => busy($('review'), send));
 $('change').addEventListener('click', () => show('ballot'));
-$('next-voter').addEventListener('click', () => busy($('done'), nextVoter));
+$('next-voter').addEventListener('click', () => busy($('done'), endSession));
+if (kiosk) $('next-voter').textContent = 'Novo eleitor';
 $('copy-receipt').addEventListener('click', copyReceipt);
 $('save-receipt').addEventListener('click', saveReceipt);
 connect();
