@@ -5,6 +5,16 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import { axeViolations, connectingPage, hostProcesses, hostPath, launch, run, servePages, tempDir, until } from './support.mjs';
 
+// What the browser says it runs on, for the page's advice on what to install.
+const USER_AGENTS = {
+  Linux: { userAgent: 'Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/130.0.0.0 Safari/537.36',
+    platform: 'Linux x86_64' },
+  Windows: { userAgent: 'Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) ' +
+    'Chrome/130.0.0.0 Safari/537.36', platform: 'Win32' },
+  macOS: { userAgent: 'Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/537.36 (KHTML, like Gecko) ' +
+    'Chrome/130.0.0.0 Safari/537.36', platform: 'MacIntel' },
+};
+
 async function openConnected(context, url) {
   const page = await context.newPage();
   await page.goto(url);
@@ -40,7 +50,7 @@ test('a voting page reaches its own host, one per tab, ended with the tab', asyn
   assert.equal(await second.evaluate(() => window.vx.getVersion()), '2.1.0.2239');
 });
 
-test('the voting page tells a missing extension from a missing host; a refused page gets no control', async (t) => {
+test('the voting page tells a missing extension from a missing host, naming the installer for the system; a refused page gets no control', async (t) => {
   const store = await tempDir(t, 'store');
   const { context, profile } = await launch(t, {
     ARDENAX_STORE_DIR: store,
@@ -48,21 +58,29 @@ test('the voting page tells a missing extension from a missing host; a refused p
   });
   const listed = await servePages(t, { '/refused': connectingPage });
   const offList = await servePages(t, {}, '127.0.0.2');
-  // What the voting page says as it loads, before anyone can type, and what axe-core finds there.
+  // What the voting page says as it loads, before anyone can type, on a system the browser names,
+  // and what axe-core finds there: [text, help under Detalhes, detail for support].
   const axe = [];
-  const told = async (url) => {
+  const told = async (url, system = 'Linux') => {
     const page = await context.newPage();
+    await (await context.newCDPSession(page)).send('Emulation.setUserAgentOverride', USER_AGENTS[system]);
     await page.goto(url);
     await page.getByRole('alert').waitFor();
     assert.equal(await page.getByLabel('Utilizador').isDisabled(), true);
     axe.push(...(await axeViolations(page)));
-    return Promise.all(['#banner-text', '#banner pre'].map((text) => page.locator(text).textContent()));
+    return Promise.all(['#banner-text', '#banner-help', '#banner pre'].map((text) => page.locator(text).textContent()));
   };
 
   // Off the extension's list there is no content script: to the page, no extension.
-  const [noExtension, noExtensionDetail] = await told(`${offList}/index.html`);
-  assert.match(noExtension, /^Falta a extensão ArdenaX neste navegador\./);
-  assert.equal(noExtensionDetail, 'not-installed: the ArdenaX extension is not installed in this browser');
+  assert.deepEqual(await told(`${offList}/index.html`), [
+    'A extensão ArdenaX não está instalada neste navegador. Instale-a a partir da loja de extensões do navegador, ' +
+      'se a sua eleição lá a publicou, ou com o pacote ardenax para Debian que a sua eleição disponibiliza, ' +
+      'e recarregue esta página.',
+    'Sem a loja de extensões, carregue a extensão à mão: no Chromium, abra chrome://extensions, ative o ' +
+      '«Modo de programador», escolha «Carregar expandida» e indique a pasta da extensão ' +
+      '(/usr/share/ardenax/extension com o pacote para Debian, %LOCALAPPDATA%\\Programs\\ArdenaX\\extension ' +
+      'com o instalador para Windows).',
+    'not-installed: the ArdenaX extension is not installed in this browser']);
   assert.deepEqual(await hostProcesses(store), []);
 
   // On the extension's list but not on the host's: the host refuses and ends.
@@ -72,11 +90,16 @@ test('the voting page tells a missing extension from a missing host; a refused p
   assert.deepEqual(await refused.evaluate(() => window.connected), { code: 'refused', message });
   assert.deepEqual(await until(() => hostProcesses(store), (pids) => pids.length === 0), []);
 
-  // With the host unregistered, the extension is there and the host is not.
+  // With the host unregistered, the extension is there and the host is not: the installer named
+  // is the one for the voter's system, or both where the browser names neither.
   await run(hostPath, ['--uninstall', '--user-data-dir', profile]);
-  const [noHost, noHostDetail] = await told(`${listed}/index.html`);
-  assert.match(noHost, /^A extensão ArdenaX está instalada, mas falta o programa ArdenaX/);
-  assert.equal(noHostDetail, 'not-installed: the ArdenaX program is not installed on this computer');
+  const noHost = (installer) => ['A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
+    `Instale-o com ${installer} que a sua eleição disponibiliza e recarregue esta página.`, '',
+  'not-installed: the ArdenaX program is not installed on this computer'];
+  assert.deepEqual(await told(`${listed}/index.html`), noHost('o pacote ardenax para Debian'));
+  assert.deepEqual(await told(`${listed}/index.html`, 'Windows'), noHost('o instalador ArdenaX para Windows'));
+  assert.deepEqual(await told(`${listed}/index.html`, 'macOS'),
+    noHost('o instalador ArdenaX para Windows ou o pacote ardenax para Debian'));
   assert.deepEqual(axe, []);
 });
 

@@ -13,6 +13,15 @@ const kiosk = new URLSearchParams(location.search).has('kiosk');
 let control = null;
 let election = null;
 
+// The installer to name, for the system the browser says it runs on.
+function installerHere() {
+  const said = `${navigator.userAgent} ${navigator.platform}`;
+  if (/Windows|Win32|Win64/.test(said)) return 'o instalador ArdenaX para Windows';
+  if (/Linux/.test(said) && !/Android/.test(said)) return 'o pacote ardenax para Debian';
+  return 'o instalador ArdenaX para Windows ou o pacote ardenax para Debian';
+}
+const INSTALLER = installerHere();
+
 // What a voter is told, by where the page was and what the result says.
 const SAY = {
   'obtainToken:refused':
@@ -27,20 +36,29 @@ const SAY = {
     'com os detalhes abaixo.',
   invalid: 'O componente de voto não aceitou os dados desta página. Contacte o apoio ao eleitor.',
   'missing:extension':
-    'Falta a extensão ArdenaX neste navegador. Instale-a e recarregue esta página ' +
-    '(no Chromium: chrome://extensions, «Modo de programador», «Carregar expandida» com a pasta ' +
-    '/usr/share/ardenax/extension).',
+    'A extensão ArdenaX não está instalada neste navegador. Instale-a a partir da loja de extensões do ' +
+    `navegador, se a sua eleição lá a publicou, ou com ${INSTALLER} que a sua eleição disponibiliza, ` +
+    'e recarregue esta página.',
   'missing:host':
     'A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
-    'Instale o pacote ardenax que a sua eleição disponibiliza (em Debian, sudo apt install ./ardenax_…_amd64.deb) ' +
-    'e recarregue esta página.',
+    `Instale-o com ${INSTALLER} que a sua eleição disponibiliza e recarregue esta página.`,
   refused: 'Esta página não está autorizada a usar o componente de voto ArdenaX.',
   disconnected: 'A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.',
   timeout: 'O componente de voto não respondeu. Recarregue a página.',
 };
 
-function showError(text, detail = '') {
+// More for those who help the voter, under Detalhes.
+const HELP = {
+  'missing:extension':
+    'Sem a loja de extensões, carregue a extensão à mão: no Chromium, abra chrome://extensions, ative o ' +
+    '«Modo de programador», escolha «Carregar expandida» e indique a pasta da extensão ' +
+    '(/usr/share/ardenax/extension com o pacote para Debian, %LOCALAPPDATA%\\Programs\\ArdenaX\\extension ' +
+    'com o instalador para Windows).',
+};
+
+function showError(text, detail = '', help = '') {
   $('banner-text').textContent = text;
+  $('banner-help').textContent = help;
   $('banner-detail-text').textContent = detail;
   $('banner-details').hidden = detail === '';
   $('banner-details').open = false;
@@ -60,7 +78,7 @@ function failed(method, result) {
 function explain(error) {
   const key = error?.code === 'not-installed' ? `missing:${error.missing}` : error?.code;
   const detail = error?.code ? `${error.code}: ${error.message}` : String(error?.message ?? error);
-  showError(SAY[key] ?? SAY.failed, detail);
+  showError(SAY[key] ?? SAY.failed, detail, HELP[key]);
 }
 
 function show(sectionId) {
