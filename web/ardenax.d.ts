@@ -8,8 +8,10 @@ export declare class ArdenaXError extends Error {
   readonly code: ArdenaXErrorCode;
   /**
    * Only for 'not-installed': what is missing. 'extension': this browser has
-   * no ArdenaX extension (or does not give it this page); 'host': the
-   * extension is there but the ArdenaX program on the computer is not.
+   * no ArdenaX extension, or the extension may not run on this site (the
+   * browser's site access, an extension older than the page's mark); tell
+   * the voter both. 'host': the extension is there but the ArdenaX program
+   * on the computer is not.
    */
   readonly missing?: 'extension' | 'host';
   /** Only for 'failed': the control's or the host's own error. */
@@ -123,8 +125,9 @@ export declare const ArdenaX: {
   /**
    * Connects to this page's control (one per page). Rejects with an
    * ArdenaXError: 'not-installed' when the extension or its host is missing
-   * (see `missing`), 'refused' when the page's origin may not use ArdenaX,
-   * 'failed' when the host cannot start. Call it when the page loads, to
+   * (see `missing`), 'refused' when the page's origin is not a voting origin
+   * (the extension runs here but offers no control, or the host refuses the
+   * origin), 'failed' when the host cannot start. Call it when the page loads, to
    * tell the voter before they type anything.
    */
   connect(options?: ConnectOptions): Promise<VotingX>;

@@ -210,15 +210,19 @@ export const ArdenaX = {
    * connection of a page reaches the same control). Rejects with an
    * ArdenaXError whose code is 'not-installed' when the extension or its
    * host is missing (`missing` says which), 'refused' when this page's
-   * origin may not use it.
+   * origin is not a voting origin.
    */
   async connect({ window: win = globalThis.window, timeout = 15000 } = {}) {
-    if (!win?.document?.documentElement?.hasAttribute('data-ardenax')) {
-      throw new ArdenaXError({
-        code: 'not-installed',
-        missing: 'extension',
-        message: 'the ArdenaX extension is not installed in this browser',
-      });
+    // The extension marks every page it runs on, and offers the control on voting origins only.
+    const root = win?.document?.documentElement;
+    if (!root?.hasAttribute('data-ardenax')) {
+      throw root?.hasAttribute('data-ardenax-extension')
+        ? new ArdenaXError({ code: 'refused', message: 'this origin is not a voting origin of the ArdenaX extension' })
+        : new ArdenaXError({
+            code: 'not-installed',
+            missing: 'extension',
+            message: 'the ArdenaX extension is not installed in this browser, or does not run on this site',
+          });
     }
     const link = new Link(win);
     const reply = await link.send({ ardenax: 'connect' }, timeout);

@@ -50,7 +50,7 @@ test('a voting page reaches its own host, one per tab, ended with the tab', asyn
   assert.equal(await second.evaluate(() => window.vx.getVersion()), '2.1.0.2239');
 });
 
-test('the voting page tells a missing extension from a missing host, naming the installer for the system; a refused page gets no control', async (t) => {
+test('the voting page tells a missing extension, a site that is not a voting site and a missing host apart, naming the installer for the system', async (t) => {
   const store = await tempDir(t, 'store');
   const { context, profile } = await launch(t, {
     ARDENAX_STORE_DIR: store,
@@ -58,12 +58,13 @@ test('the voting page tells a missing extension from a missing host, naming the 
   });
   const listed = await servePages(t, { '/refused': connectingPage });
   const offList = await servePages(t, {}, '127.0.0.2');
+  const bare = (await launch(t, {}, { extension: false })).context;
   // What the voting page says as it loads, before anyone can type, on a system the browser names,
   // and what axe-core finds there: [text, help under Detalhes, detail for support].
   const axe = [];
-  const told = async (url, system = 'Linux') => {
-    const page = await context.newPage();
-    await (await context.newCDPSession(page)).send('Emulation.setUserAgentOverride', USER_AGENTS[system]);
+  const told = async (url, system = 'Linux', browser = context) => {
+    const page = await browser.newPage();
+    await (await browser.newCDPSession(page)).send('Emulation.setUserAgentOverride', USER_AGENTS[system]);
     await page.goto(url);
     await page.getByRole('alert').waitFor();
     assert.equal(await page.getByLabel('Utilizador').isDisabled(), true);
@@ -71,16 +72,22 @@ test('the voting page tells a missing extension from a missing host, naming the 
     return Promise.all(['#banner-text', '#banner-help', '#banner pre'].map((text) => page.locator(text).textContent()));
   };
 
-  // Off the extension's list there is no content script: to the page, no extension.
-  assert.deepEqual(await told(`${offList}/index.html`), [
-    'A extensão ArdenaX não está instalada neste navegador. Instale-a a partir da loja de extensões do navegador, ' +
-      'se a sua eleição lá a publicou, ou com o pacote ardenax para Debian que a sua eleição disponibiliza, ' +
-      'e recarregue esta página.',
+  // Without the extension the page cannot tell its absence from a site it does not run on: both are named.
+  assert.deepEqual(await told(`${offList}/index.html`, 'Linux', bare), [
+    'A extensão ArdenaX não respondeu nesta página: ou não está instalada neste navegador, ou este site não é um site ' +
+      'de votação. Para a instalar, use a loja de extensões do navegador, se a sua eleição lá a publicou, ou o pacote ' +
+      'ardenax para Debian que a sua eleição disponibiliza, e recarregue esta página. Se já a tem, confirme que abriu o ' +
+      'endereço da página de votação que a sua eleição indicou.',
     'Sem a loja de extensões, carregue a extensão à mão: no Chromium, abra chrome://extensions, ative o ' +
       '«Modo de programador», escolha «Carregar expandida» e indique a pasta da extensão ' +
       '(/usr/share/ardenax/extension com o pacote para Debian, %LOCALAPPDATA%\\Programs\\ArdenaX\\extension ' +
       'com o instalador para Windows).',
-    'not-installed: the ArdenaX extension is not installed in this browser']);
+    'not-installed: the ArdenaX extension is not installed in this browser, or does not run on this site']);
+
+  // Off the extension's list the extension marks the page but offers no control: not a voting site.
+  assert.deepEqual(await told(`${offList}/index.html`), ['A extensão ArdenaX está instalada, mas este site não é um ' +
+    'site de votação para ela. Confirme que abriu o endereço da página de votação que a sua eleição indicou.', '',
+  'refused: this origin is not a voting origin of the ArdenaX extension']);
   assert.deepEqual(await hostProcesses(store), []);
 
   // On the extension's list but not on the host's: the host refuses and ends.

@@ -8,7 +8,8 @@ import { originAllowed } from '../../web/extension/origins.js';
 // and with what `besides` holds for the method beside it.
 class FakeWindow extends EventTarget {
   location = { origin: 'https://vote.example' };
-  document = { documentElement: { hasAttribute: (name) => name === 'data-ardenax' } };
+  marks = ['data-ardenax-extension', 'data-ardenax'];
+  document = { documentElement: { hasAttribute: (name) => this.marks.includes(name) } };
   posted = [];
   held = false;
   besides = {};
@@ -53,6 +54,17 @@ test('the nine methods post their names and texts, one call at a time, to the pa
   await settled();
   win.deliver({ id: win.requests().at(-1).id, result: '2.1.0.2239' });
   assert.equal(await version, '2.1.0.2239');
+});
+
+test('connecting tells a page the extension does not serve from a browser without it, and posts nothing', async () => {
+  const win = new FakeWindow();
+  const failure = (marks) => {
+    win.marks = marks;
+    return ArdenaX.connect({ window: win }).catch(({ name, code, missing }) => [name, code, missing]);
+  };
+  assert.deepEqual(await failure(['data-ardenax-extension']), ['ArdenaXError', 'refused', undefined]);
+  assert.deepEqual(await failure([]), ['ArdenaXError', 'not-installed', 'extension']);
+  assert.deepEqual(win.posted, []);
 });
 
 test('only replies that the page window itself posted count; silence times out', async () => {

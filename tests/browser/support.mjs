@@ -25,9 +25,9 @@ export async function tempDir(t, name) {
   return dir;
 }
 
-// Starts Chromium (Debian's) with the extension, and registers the host in
-// its profile with the host's own --install. `env` reaches the host.
-export async function launch(t, env = {}) {
+// Starts Chromium (Debian's) with the extension (unless `extension` is false), and registers
+// the host in its profile with the host's own --install. `env` reaches the host.
+export async function launch(t, env = {}, { extension = true } = {}) {
   // Removed only once Chromium has exited: it writes its profile to the end.
   const profile = await mkdtemp(join(tmpdir(), 'ardenax-profile-'));
   await run(hostPath, ['--install', '--user-data-dir', profile]);
@@ -35,7 +35,7 @@ export async function launch(t, env = {}) {
     executablePath: '/usr/bin/chromium',
     headless: true,
     env: { ...process.env, ...env },
-    args: [`--disable-extensions-except=${extensionDir}`, `--load-extension=${extensionDir}`,
+    args: [...(extension ? [`--disable-extensions-except=${extensionDir}`, `--load-extension=${extensionDir}`] : []),
       '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });

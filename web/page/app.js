@@ -36,13 +36,16 @@ const SAY = {
     'com os detalhes abaixo.',
   invalid: 'O componente de voto não aceitou os dados desta página. Contacte o apoio ao eleitor.',
   'missing:extension':
-    'A extensão ArdenaX não está instalada neste navegador. Instale-a a partir da loja de extensões do ' +
-    `navegador, se a sua eleição lá a publicou, ou com ${INSTALLER} que a sua eleição disponibiliza, ` +
-    'e recarregue esta página.',
+    'A extensão ArdenaX não respondeu nesta página: ou não está instalada neste navegador, ou este site não é ' +
+    'um site de votação. Para a instalar, use a loja de extensões do navegador, se a sua eleição lá a publicou, ' +
+    `ou ${INSTALLER} que a sua eleição disponibiliza, e recarregue esta página. ` +
+    'Se já a tem, confirme que abriu o endereço da página de votação que a sua eleição indicou.',
   'missing:host':
     'A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
     `Instale-o com ${INSTALLER} que a sua eleição disponibiliza e recarregue esta página.`,
-  refused: 'Esta página não está autorizada a usar o componente de voto ArdenaX.',
+  refused:
+    'A extensão ArdenaX está instalada, mas este site não é um site de votação para ela. ' +
+    'Confirme que abriu o endereço da página de votação que a sua eleição indicou.',
   disconnected: 'A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.',
   timeout: 'O componente de voto não respondeu. Recarregue a página.',
 };
