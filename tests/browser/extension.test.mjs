@@ -141,3 +141,14 @@ test("what a host sends beside a result reaches the page library, the result's k
     return [result, window.vx.kindOf(result), await window.vx.getReceipt()];
   }), ['ERROR votes are closed', 'ok', 'R']);
 });
+
+test('the voting page and the board page ask for nothing that is not there, their icon included', async (t) => {
+  const { context } = await launch(t);
+  for (const path of ['/index.html', '/board/index.html']) {
+    const answered = [];
+    const page = await context.newPage();
+    await page.goto(`${await servePages(t, {}, '127.0.0.2', answered)}${path}`);
+    await until(() => answered, (paths) => paths.includes('200 /icon.svg'));
+    assert.deepEqual(answered.filter((answer) => !answer.startsWith('200 ')), [], path);
+  }
+});

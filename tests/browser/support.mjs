@@ -43,16 +43,19 @@ export async function launch(t, env = {}, { extension = true } = {}) {
   return { context, profile };
 }
 
-// Serves `pages` (path -> HTML), else the built voting page's files, over http on `host`.
-export async function servePages(t, pages, host = '127.0.0.1') {
+// Serves `pages` (path -> HTML), else the built voting page's files, over http on `host`;
+// notes each answer in `answered` as "status path".
+export async function servePages(t, pages, host = '127.0.0.1', answered = []) {
   const server = createServer(async (request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
     try {
       const body = pages[path] ?? (await readFile(join(pageDir, path)));
-      const type = { js: 'text/javascript', css: 'text/css' }[path.split('.').pop()] ?? 'text/html';
+      const type = { js: 'text/javascript', css: 'text/css', svg: 'image/svg+xml' }[path.split('.').pop()] ?? 'text/html';
       response.writeHead(200, { 'content-type': type }).end(body);
+      answered.push(`200 ${path}`);
     } catch {
       response.writeHead(404).end();
+      answered.push(`404 ${path}`);
     }
   });
   await new Promise((done) => server.listen(0, host, done));
