@@ -32,9 +32,9 @@ export interface ArdenaXDisconnectEvent extends Event {
  * result that reports a failure begins with "ERROR". Calls run one at a time,
  * in the order made.
  *
- * When the component ends (its program crashed or was stopped, the extension
- * was reloaded), the control fires 'disconnect' at once, without waiting for
- * a call; every later call rejects with code 'disconnected'. Tell the voter
+ * When the component ends (its program crashed or was stopped), the control
+ * fires 'disconnect' at once, without waiting for a call; every later call
+ * rejects with code 'disconnected'. Tell the voter
  * then, before more is filled in: a new `ArdenaX.connect()` starts a new
  * control, with no token.
  */
@@ -127,8 +127,8 @@ export declare const ArdenaX: {
    * ArdenaXError: 'not-installed' when the extension or its host is missing
    * (see `missing`), 'refused' when the page's origin is not a voting origin
    * (the extension runs here but offers no control, or the host refuses the
-   * origin), 'failed' when the host cannot start. Call it when the page loads, to
-   * tell the voter before they type anything.
+   * origin), 'failed' when the host cannot start. Call it when the page
+   * loads, to tell the voter before they type anything.
    */
   connect(options?: ConnectOptions): Promise<VotingX>;
 };
