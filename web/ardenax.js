@@ -42,6 +42,9 @@ export function classify(result) {
   return KINDS.find(([pattern]) => pattern.test(text))?.[1] ?? 'ok';
 }
 
+// The kinds a host may send beside a result; anything else is read from the text.
+const RESULT_KINDS = new Set(['ok', 'refused', 'unreachable', 'invalid', 'failed']);
+
 function toText(value, method) {
   if (typeof value === 'string') return value;
   if (typeof value === 'number' && Number.isFinite(value)) return String(value);
@@ -55,6 +58,8 @@ class Link {
   #pending = new Map();
   #prefix = globalThis.crypto.randomUUID();
   #next = 1;
+  /** Called with (session, message) when the extension says a session ended. */
+  onEnd = () => {};
 
   constructor(win) {
     this.#window = win;
@@ -64,7 +69,9 @@ class Link {
   #receive(event) {
     if (event.source !== this.#window || event.origin !== this.#window.location.origin) return;
     const data = event.data;
-    if (data === null || typeof data !== 'object' || data.ardenax !== 'reply') return;
+    if (data === null || typeof data !== 'object') return;
+    if (data.ardenax === 'disconnect') this.onEnd(data.session, String(data.message));
+    if (data.ardenax !== 'reply') return;
     const settle = this.#pending.get(data.id);
     if (settle === undefined) return;
     this.#pending.delete(data.id);
@@ -93,17 +100,45 @@ class Link {
   }
 }
 
-/** One ArdenaX control. Its calls run one at a time, in the order made. */
-class VotingX {
+/** Tells a page that its control is gone; `error` says why. */
+class DisconnectEvent extends Event {
+  constructor(error) {
+    super('disconnect');
+    this.error = error;
+  }
+}
+
+/**
+ * One ArdenaX control. Its calls run one at a time, in the order made. It
+ * fires 'disconnect' once, as soon as the component ends.
+ */
+class VotingX extends EventTarget {
   #link;
   #session;
   #tail = Promise.resolve();
   // The host sends it beside getConfirmationText's result, which stays a text.
   #receipt = '';
+  // The last reply's result, and its kind when the host sent one.
+  #last = { result: undefined, kind: undefined };
 
   constructor(link, session) {
+    super();
     this.#link = link;
     this.#session = session;
+    link.onEnd = (ended, message) => {
+      if (ended !== session) return;
+      link.onEnd = () => {};
+      this.dispatchEvent(new DisconnectEvent(new ArdenaXError({ code: 'disconnected', message })));
+    };
+  }
+
+  /**
+   * The kind of `result`, the text the call that resolved last gave: the
+   * host's own when it sent one, else what classify() reads in the text.
+   */
+  kindOf(result) {
+    const { result: text, kind } = this.#last;
+    return kind !== undefined && result === text ? kind : classify(result);
   }
 
   obtainToken(credentials) {
@@ -159,6 +194,7 @@ class VotingX {
         if (method === 'resetState') this.#receipt = '';
       })
       .then((reply) => {
+        this.#last = { result: reply.result, kind: RESULT_KINDS.has(reply.kind) ? reply.kind : undefined };
         // A refused vote comes without one and leaves the accepted vote's, as the control does.
         if (method === 'getConfirmationText' && typeof reply.receipt === 'string') this.#receipt = reply.receipt;
         return reply.result;
@@ -174,15 +210,19 @@ export const ArdenaX = {
    * connection of a page reaches the same control). Rejects with an
    * ArdenaXError whose code is 'not-installed' when the extension or its
    * host is missing (`missing` says which), 'refused' when this page's
-   * origin may not use it.
+   * origin is not a voting origin.
    */
   async connect({ window: win = globalThis.window, timeout = 15000 } = {}) {
-    if (!win?.document?.documentElement?.hasAttribute('data-ardenax')) {
-      throw new ArdenaXError({
-        code: 'not-installed',
-        missing: 'extension',
-        message: 'the ArdenaX extension is not installed in this browser',
-      });
+    // The extension marks every page it runs on, and offers the control on voting origins only.
+    const root = win?.document?.documentElement;
+    if (!root?.hasAttribute('data-ardenax')) {
+      throw root?.hasAttribute('data-ardenax-extension')
+        ? new ArdenaXError({ code: 'refused', message: 'this origin is not a voting origin of the ArdenaX extension' })
+        : new ArdenaXError({
+            code: 'not-installed',
+            missing: 'extension',
+            message: 'the ArdenaX extension is not installed in this browser, or does not run on this site',
+          });
     }
     const link = new Link(win);
     const reply = await link.send({ ardenax: 'connect' }, timeout);

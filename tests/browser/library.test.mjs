@@ -8,7 +8,8 @@ import { originAllowed } from '../../web/extension/origins.js';
 // and with what `besides` holds for the method beside it.
 class FakeWindow extends EventTarget {
   location = { origin: 'https://vote.example' };
-  document = { documentElement: { hasAttribute: (name) => name === 'data-ardenax' } };
+  marks = ['data-ardenax-extension', 'data-ardenax'];
+  document = { documentElement: { hasAttribute: (name) => this.marks.includes(name) } };
   posted = [];
   held = false;
   besides = {};
@@ -55,6 +56,17 @@ test('the nine methods post their names and texts, one call at a time, to the pa
   assert.equal(await version, '2.1.0.2239');
 });
 
+test('connecting tells a page the extension does not serve from a browser without it, and posts nothing', async () => {
+  const win = new FakeWindow();
+  const failure = (marks) => {
+    win.marks = marks;
+    return ArdenaX.connect({ window: win }).catch(({ name, code, missing }) => [name, code, missing]);
+  };
+  assert.deepEqual(await failure(['data-ardenax-extension']), ['ArdenaXError', 'refused', undefined]);
+  assert.deepEqual(await failure([]), ['ArdenaXError', 'not-installed', 'extension']);
+  assert.deepEqual(win.posted, []);
+});
+
 test('only replies that the page window itself posted count; silence times out', async () => {
   const win = new FakeWindow();
   const vx = await ArdenaX.connect({ window: win });
@@ -88,6 +100,40 @@ test('the receipt that came with an accepted vote stays until a reset; the resul
   assert.deepEqual(await Promise.all([vx.resetState(), vx.getReceipt()]), ['resetState', '']);
   assert.deepEqual(win.requests().map((r) => r.method),
     ['getConfirmationText', 'getConfirmationText', 'setPINHash', 'resetState']);
+});
+
+test('a control hears at once that its component ended: once, from its own window, of its own session', async () => {
+  const win = new FakeWindow();
+  const vx = await ArdenaX.connect({ window: win });
+  const heard = [];
+  vx.addEventListener('disconnect', ({ type, error }) => heard.push([type, error.name, error.code, error.message]));
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'from a frame' }, { source: {} });
+  win.deliver({ ardenax: 'disconnect', session: 6, message: 'an earlier session' });
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'Native host has exited.' });
+  win.deliver({ ardenax: 'disconnect', session: 7, message: 'again' });
+  assert.deepEqual(heard, [['disconnect', 'ArdenaXError', 'disconnected', 'Native host has exited.']]);
+});
+
+test("a result's kind is the host's when it sends one, else the text's, and only for the last result", async () => {
+  const win = new FakeWindow();
+  const vx = await ArdenaX.connect({ window: win });
+  const kinds = async (method, besides) => {
+    win.besides[method] = besides;
+    const result = await vx[method]('x');
+    return [vx.kindOf(result), vx.kindOf('ERROR unknown credentials'), vx.kindOf('')];
+  };
+  // The host's kind against what the texts alone would say.
+  assert.deepEqual(await kinds('getVersion', { kind: 'unreachable' }), ['unreachable', 'refused', 'failed']);
+  assert.deepEqual(await kinds('getVersion', { result: 'ERROR unknown credentials', kind: 'ok' }), ['ok', 'ok', 'failed']);
+  assert.deepEqual(await kinds('getCurrentToken', { result: '', kind: 'ok' }), ['ok', 'refused', 'ok']);
+  // An older host sends none, and a kind the library does not know is not taken: the text decides.
+  assert.deepEqual(await kinds('getCurrentToken', { result: '' }), ['failed', 'refused', 'failed']);
+  assert.deepEqual(await kinds('getVersion', { result: 'OK', kind: 'maybe' }), ['ok', 'refused', 'failed']);
+  // A call that rejects leaves the last result's kind as it was.
+  await kinds('obtainToken', { result: 'T', kind: 'refused' });
+  win.besides.resetState = { error: { code: 'failed', number: 5 } };
+  await assert.rejects(vx.resetState(), { code: 'failed' });
+  assert.equal(vx.kindOf('T'), 'refused');
 });
 
 test('result texts by kind', () => {

@@ -25,9 +25,9 @@ export async function tempDir(t, name) {
   return dir;
 }
 
-// Starts Chromium (Debian's) with the extension, and registers the host in
-// its profile with the host's own --install. `env` reaches the host.
-export async function launch(t, env = {}) {
+// Starts Chromium (Debian's) with the extension (unless `extension` is false), and registers
+// the host in its profile with the host's own --install. `env` reaches the host.
+export async function launch(t, env = {}, { extension = true } = {}) {
   // Removed only once Chromium has exited: it writes its profile to the end.
   const profile = await mkdtemp(join(tmpdir(), 'ardenax-profile-'));
   await run(hostPath, ['--install', '--user-data-dir', profile]);
@@ -35,7 +35,7 @@ export async function launch(t, env = {}) {
     executablePath: '/usr/bin/chromium',
     headless: true,
     env: { ...process.env, ...env },
-    args: [`--disable-extensions-except=${extensionDir}`, `--load-extension=${extensionDir}`,
+    args: [...(extension ? [`--disable-extensions-except=${extensionDir}`, `--load-extension=${extensionDir}`] : []),
       '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
@@ -43,16 +43,19 @@ export async function launch(t, env = {}) {
   return { context, profile };
 }
 
-// Serves `pages` (path -> HTML), else the built voting page's files, over http on `host`.
-export async function servePages(t, pages, host = '127.0.0.1') {
+// Serves `pages` (path -> HTML), else the built voting page's files, over http on `host`;
+// notes each answer in `answered` as "status path".
+export async function servePages(t, pages, host = '127.0.0.1', answered = []) {
   const server = createServer(async (request, response) => {
     const path = new URL(request.url, 'http://x').pathname;
     try {
       const body = pages[path] ?? (await readFile(join(pageDir, path)));
-      const type = { js: 'text/javascript', css: 'text/css' }[path.split('.').pop()] ?? 'text/html';
+      const type = { js: 'text/javascript', css: 'text/css', svg: 'image/svg+xml' }[path.split('.').pop()] ?? 'text/html';
       response.writeHead(200, { 'content-type': type }).end(body);
+      answered.push(`200 ${path}`);
     } catch {
       response.writeHead(404).end();
+      answered.push(`404 ${path}`);
     }
   });
   await new Promise((done) => server.listen(0, host, done));
@@ -157,5 +160,22 @@ export async function axeViolations(page) {
     const tags = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa'];
     const { violations } = await window.axe.run(document, { runOnly: { type: 'tag', values: tags } });
     return violations.map((v) => `${v.id}: ${v.nodes.map((node) => node.target.join(' ')).join(', ')}`);
+  });
+}
+
+// Where the focus is, whether its ring shows, and the ring's contrast (WCAG 2.x) against the
+// first opaque background behind the element, for which the ring is drawn outside it.
+export function focusRing(page) {
+  return page.evaluate(() => {
+    const channels = (css) => css.match(/[\d.]+/g).map(Number);
+    const linear = (c) => ((c /= 255) <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4);
+    const luminance = ([r, g, b]) => 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+    const focused = document.activeElement;
+    let behind = focused.parentElement;
+    while (behind && channels(getComputedStyle(behind).backgroundColor)[3] === 0) behind = behind.parentElement;
+    const background = behind ? channels(getComputedStyle(behind).backgroundColor) : [255, 255, 255];
+    const style = getComputedStyle(focused);
+    const [light, dark] = [luminance(channels(style.outlineColor)), luminance(background)].sort((a, b) => b - a);
+    return { id: focused.id, ring: `${style.outlineStyle} ${style.outlineWidth}`, contrast: (light + 0.05) / (dark + 0.05) };
   });
 }

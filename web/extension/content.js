@@ -24,16 +24,25 @@
     window.postMessage({ ardenax: 'reply', ...message }, location.origin);
   }
 
-  // Ends the session: every connect and call still open fails with `error`.
+  // Ends the session: every connect and call still open fails with `error`,
+  // and a page that had its control hears at once that it is gone.
   function close(error) {
     port?.disconnect();
     port = null;
+    if (accepted) window.postMessage({ ardenax: 'disconnect', session, message: error.message }, location.origin);
     accepted = false;
     for (const id of waiting.splice(0)) toPage({ id, error });
     for (const call of [inFlight, ...queue.splice(0)]) {
       if (call) toPage({ id: call.id, error: { code: 'disconnected', message: error.message } });
     }
     inFlight = null;
+  }
+
+  // What a host sends beside a result: the accepted vote's receipt (with
+  // getConfirmationText's), and the result's kind (from hosts that send one).
+  function besideResult(message) {
+    const texts = ['receipt', 'kind'].filter((name) => typeof message[name] === 'string');
+    return Object.fromEntries(texts.map((name) => [name, message[name]]));
   }
 
   function pump() {
@@ -74,9 +83,7 @@
       const call = inFlight;
       inFlight = null;
       if ('result' in message) {
-        // getConfirmationText's reply may carry the accepted vote's receipt.
-        const receipt = typeof message.receipt === 'string' ? { receipt: message.receipt } : {};
-        toPage({ id: call.id, result: message.result, ...receipt });
+        toPage({ id: call.id, result: message.result, ...besideResult(message) });
       } else {
         toPage({ id: call.id, error: { code: 'failed', ...message.error } });
       }

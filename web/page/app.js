@@ -1,15 +1,26 @@
 // The voting page: checks the component as it loads, logs the voter in,
 // shows the election's cards, lets the voter review the choices, sends the
 // vote through the ArdenaX control and gives the voter its receipt.
-import { ArdenaX, classify } from './ardenax.js';
+import { ArdenaX } from './ardenax.js';
 
 // The control's separators: a credential or a choice cannot contain them.
 const PARAM_SEPARATOR = '###';
 const ATTRIB_SEPARATOR = '=';
 
 const $ = (id) => document.getElementById(id);
+// A kiosk (the page opened with ?kiosk) serves voter after voter; at home the receipt step ends.
+const kiosk = new URLSearchParams(location.search).has('kiosk');
 let control = null;
 let election = null;
+
+// The installer to name, for the system the browser says it runs on.
+function installerHere() {
+  const said = `${navigator.userAgent} ${navigator.platform}`;
+  if (/Windows|Win32|Win64/.test(said)) return 'o instalador ArdenaX para Windows';
+  if (/Linux/.test(said) && !/Android/.test(said)) return 'o pacote ardenax para Debian';
+  return 'o instalador ArdenaX para Windows ou o pacote ardenax para Debian';
+}
+const INSTALLER = installerHere();
 
 // What a voter is told, by where the page was and what the result says.
 const SAY = {
@@ -25,29 +36,43 @@ const SAY = {
     'com os detalhes abaixo.',
   invalid: 'O componente de voto não aceitou os dados desta página. Contacte o apoio ao eleitor.',
   'missing:extension':
-    'Falta a extensão ArdenaX neste navegador. Instale-a e recarregue esta página ' +
-    '(no Chromium: chrome://extensions, «Modo de programador», «Carregar expandida» com a pasta ' +
-    '/usr/share/ardenax/extension).',
+    'A extensão ArdenaX não respondeu nesta página: ou não está instalada neste navegador, ou este site não é ' +
+    'um site de votação. Para a instalar, use a loja de extensões do navegador, se a sua eleição lá a publicou, ' +
+    `ou ${INSTALLER} que a sua eleição disponibiliza, e recarregue esta página. ` +
+    'Se já a tem, confirme que abriu o endereço da página de votação que a sua eleição indicou.',
   'missing:host':
     'A extensão ArdenaX está instalada, mas falta o programa ArdenaX neste computador. ' +
-    'Instale o pacote ardenax que a sua eleição disponibiliza (em Debian, sudo apt install ./ardenax_…_amd64.deb) ' +
-    'e recarregue esta página.',
-  refused: 'Esta página não está autorizada a usar o componente de voto ArdenaX.',
+    `Instale-o com ${INSTALLER} que a sua eleição disponibiliza e recarregue esta página.`,
+  refused:
+    'A extensão ArdenaX está instalada, mas este site não é um site de votação para ela. ' +
+    'Confirme que abriu o endereço da página de votação que a sua eleição indicou.',
   disconnected: 'A ligação ao componente de voto terminou. Recarregue a página e volte a entrar.',
   timeout: 'O componente de voto não respondeu. Recarregue a página.',
 };
 
-function showError(text, detail = '') {
+// More for those who help the voter, under Detalhes.
+const HELP = {
+  'missing:extension':
+    'Sem a loja de extensões, carregue a extensão à mão: no Chromium, abra chrome://extensions, ative o ' +
+    '«Modo de programador», escolha «Carregar expandida» e indique a pasta da extensão ' +
+    '(/usr/share/ardenax/extension com o pacote para Debian, %LOCALAPPDATA%\\Programs\\ArdenaX\\extension ' +
+    'com o instalador para Windows).',
+};
+
+function showError(text, detail = '', help = '') {
   $('banner-text').textContent = text;
+  $('banner-help').textContent = help;
   $('banner-detail-text').textContent = detail;
   $('banner-details').hidden = detail === '';
   $('banner-details').open = false;
   $('banner').hidden = false;
+  // The step's controls may be disabled under the focus: the voter starts again from the message.
+  $('banner-title').focus();
 }
 
 // Shows a failed result of `method`; true when there was one.
 function failed(method, result) {
-  const kind = classify(result);
+  const kind = control.kindOf(result);
   if (kind === 'ok') return false;
   showError(SAY[`${method}:${kind}`] ?? SAY[kind], result || `${method}: sem resultado`);
   return true;
@@ -56,7 +81,7 @@ function failed(method, result) {
 function explain(error) {
   const key = error?.code === 'not-installed' ? `missing:${error.missing}` : error?.code;
   const detail = error?.code ? `${error.code}: ${error.message}` : String(error?.message ?? error);
-  showError(SAY[key] ?? SAY.failed, detail);
+  showError(SAY[key] ?? SAY.failed, detail, HELP[key]);
 }
 
 function show(sectionId) {
@@ -158,13 +183,9 @@ async function logIn() {
   show('ballot');
 }
 
-// Built from the page's own choices: nothing has gone to the control yet.
-function review() {
-  if ($('pin').value.trim() === '') {
-    showError('Escreva o seu PIN.');
-    return;
-  }
-  const list = $('review-list');
+// The page's own words for the choices, on the review and on the receipt
+// alike; the control's confirmation text words a blank its own way.
+function listChoices(list) {
   list.replaceChildren();
   for (const [index, card] of election.cards.entries()) {
     const term = document.createElement('dt');
@@ -176,6 +197,15 @@ function review() {
       list.append(detail);
     }
   }
+}
+
+// Built from the page's own choices: nothing has gone to the control yet.
+function review() {
+  if ($('pin').value.trim() === '') {
+    showError('Escreva o seu PIN.');
+    return;
+  }
+  listChoices($('review-list'));
   show('review');
 }
 
@@ -189,6 +219,7 @@ async function send() {
   if (failed('getConfirmationText', confirmation)) return;
   $('pin').value = '';
   $('confirmation').textContent = confirmation;
+  listChoices($('sent-list'));
   showReceipt(await control.getReceipt());
   show('done');
 }
@@ -235,9 +266,11 @@ function saveReceipt() {
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
-async function nextVoter() {
+async function endSession() {
   await control.resetState();
   showReceipt('');
+  $('sent-list').replaceChildren();
+  $('confirmation').textContent = '';
   $('user').value = '';
   show('login');
 }
@@ -247,6 +280,8 @@ async function connect() {
   $('progress').textContent = 'A verificar o componente de voto…';
   try {
     control = await ArdenaX.connect();
+    // Told at once, not at the next call, so that the voter fills in nothing more.
+    control.addEventListener('disconnect', (event) => explain(event.error));
     for (const element of $('login-form').elements) element.disabled = false;
   } catch (error) {
     explain(error);
@@ -266,7 +301,8 @@ $('vote-form').addEventListener('submit', (event) => {
 });
 $('send').addEventListener('click', () => busy($('review'), send));
 $('change').addEventListener('click', () => show('ballot'));
-$('next-voter').addEventListener('click', () => busy($('done'), nextVoter));
+$('next-voter').addEventListener('click', () => busy($('done'), endSession));
+if (kiosk) $('next-voter').textContent = 'Novo eleitor';
 $('copy-receipt').addEventListener('click', copyReceipt);
 $('save-receipt').addEventListener('click', saveReceipt);
 connect();
