@@ -79,6 +79,18 @@ std::chrono::seconds secondsOf(const std::string& text) {
     return std::chrono::seconds(text[0] - '0');
 }
 
+// The browser --browser names; chromium when no name follows it.
+std::string browserOf(Arguments& arguments) {
+    const std::string name = arguments.peek();
+    if (name.empty() || name.starts_with("-")) {
+        return "chromium";
+    }
+    if (name != "chromium" && name != "chrome") {
+        throw UsageError("--browser drives chromium or chrome, not \"" + name + "\"");
+    }
+    return arguments.next();
+}
+
 // Reads `args`; raises a UsageError when they are not usable.
 ServeOptions parse(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values = {{"--address", "127.0.0.1"},
@@ -100,8 +112,7 @@ ServeOptions parse(const std::vector<std::string>& args) {
         } else if (arg == "--slow-votes") {
             options.server.voteDelay = secondsOf(arguments.valueOf(arg));
         } else if (arg == "--browser") {
-            const bool named = arguments.peek() == "chromium" || arguments.peek() == "chrome";
-            options.browser = named ? arguments.next() : "chromium";
+            options.browser = browserOf(arguments);
         } else if (arg == "--" && !options.browser.empty()) {
             while (!arguments.done()) {
                 options.browserArguments.push_back(arguments.next());
@@ -111,6 +122,10 @@ ServeOptions parse(const std::vector<std::string>& args) {
         } else {
             throw UsageError("unknown option " + arg);
         }
+    }
+    if (values["--cert"].empty() != values["--key"].empty()) {
+        throw UsageError(values["--cert"].empty() ? "--key needs its --cert"
+                                                  : "--cert needs its --key");
     }
     const auto& role = values["--role"];
     if (role != "all" && role != "promotor" && role != "smv") {
