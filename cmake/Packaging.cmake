@@ -13,6 +13,9 @@ include(GNUInstallDirs)
 install(TARGETS ardenax ardenax-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${ARDENAX_EXTENSION_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/extension)
 install(DIRECTORY ${ARDENAX_PAGE_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/page)
+# The page library's types, beside the library for pages to take both.
+install(FILES ${PROJECT_SOURCE_DIR}/web/ardenax.d.ts
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/page)
 
 # The manifests name the installed host, so they are made for the prefix.
 set(ARDENAX_HOST_PATH ${CMAKE_INSTALL_FULL_BINDIR}/ardenax-host)
