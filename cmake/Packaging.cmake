@@ -13,6 +13,9 @@ include(GNUInstallDirs)
 install(TARGETS ardenax ardenax-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${ARDENAX_EXTENSION_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/extension)
 install(DIRECTORY ${ARDENAX_PAGE_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/page)
+# The page library's types, beside the library for pages to take both.
+install(FILES ${PROJECT_SOURCE_DIR}/web/ardenax.d.ts
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/ardenax/page)
 
 # The manifests name the installed host, so they are made for the prefix.
 set(ARDENAX_HOST_PATH ${CMAKE_INSTALL_FULL_BINDIR}/ardenax-host)
@@ -34,17 +37,25 @@ set(doc ${CMAKE_INSTALL_DATADIR}/doc/ardenax)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${doc})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
     DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ardenax)
+# ardenax's page has a section for each of its commands, from their --help too.
 find_program(HELP2MAN help2man REQUIRED)
 set(packaged ${CMAKE_BINARY_DIR}/packaged)
 set(man_ardenax "command line of the ArdenaX voting component")
 set(man_ardenax-host "browser native-messaging host of the ArdenaX voting component")
+set(commands_ardenax ON)
+set(commands_ardenax-host OFF)
 foreach(program ardenax ardenax-host)
     add_custom_command(OUTPUT ${packaged}/${program}.1.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${packaged}
-        COMMAND ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION} "--name=${man_${program}}"
-            --output=${packaged}/${program}.1 $<TARGET_FILE:${program}>
+        COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${HELP2MAN} -DPROGRAM=$<TARGET_FILE:${program}>
+            "-DSUMMARY=${man_${program}}" -DVERSION=${PROJECT_VERSION}
+            -DINCLUDE=${PROJECT_SOURCE_DIR}/packaging/${program}.h2m
+            -DOUTPUT=${packaged}/${program}.1 -DCOMMANDS=${commands_${program}}
+            -P ${PROJECT_SOURCE_DIR}/packaging/ManPage.cmake
         COMMAND gzip -9nf ${packaged}/${program}.1
-        DEPENDS ${program} VERBATIM)
+        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/packaging/${program}.h2m
+            ${PROJECT_SOURCE_DIR}/packaging/ManPage.cmake
+        VERBATIM)
     list(APPEND packagedFiles ${packaged}/${program}.1.gz)
     install(FILES ${packaged}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()

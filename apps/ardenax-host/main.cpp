@@ -1,5 +1,6 @@
 // ardenax-host: one VotingX per process, driven by JSON messages on
 // stdin/stdout, as browser native messaging (default) or JSON lines (--jsonl).
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -54,12 +55,15 @@ void setting(const std::string& arg, ardenax::app::Arguments& arguments,
              ardenax::app::Settings& settings) {
     const auto equals = arg.find('=');
     const std::string flag = arg.substr(0, equals);
+    // Known before its value is looked for: a stray option needs no value.
+    const auto& names = ardenax::app::Settings::flagNames();
+    if (std::find(names.begin(), names.end(), flag.substr(2)) == names.end()) {
+        throw ardenax::app::UsageError("unknown option " + flag);
+    }
     const std::string value =
         equals != std::string::npos ? arg.substr(equals + 1) : arguments.valueOf(flag);
     try {
-        if (!settings.set(flag.substr(2), value)) {
-            throw ardenax::app::UsageError("unknown option " + flag);
-        }
+        settings.set(flag.substr(2), value);
     } catch (const ardenax::Failure& failure) {
         throw ardenax::app::UsageError(ardenax::toUtf8(failure.description()));
     }

@@ -1,11 +1,16 @@
 #include "BrowserSession.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include "support/Failure.h"
 
@@ -45,8 +50,10 @@ std::string findOnPath(const std::vector<std::string>& names) {
     return {};
 }
 
-// Runs `argv` with `env`, standard output on `out`; its process id.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out) {
+// Runs `argv` with `env`, standard output on `out` and standard error on
+// `errors`; its process id.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out,
+            int errors) {
     std::vector<char*> args;
     for (const auto& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: posix_spawn takes char*
@@ -60,6 +67,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errors, STDERR_FILENO);
     // serve blocks the signals it waits for; the child must not inherit that.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -100,7 +108,45 @@ int exitStatus(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A pipe whose reading end never blocks; the writing end, which the browser
+// gets, blocks as any output does.
+std::pair<FileDescriptor, FileDescriptor> outputPipe() {
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
+        throw browserFailure("cannot make a pipe for the browser's output");
+    }
+    std::pair<FileDescriptor, FileDescriptor> pipe{FileDescriptor(ends[0]),
+                                                   FileDescriptor(ends[1])};
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    return pipe;
+}
+
 }  // namespace
+
+bool BrowserSession::needsNoSandbox(const Options& options, uid_t user) {
+    const auto& extra = options.extraArguments;
+    return user == 0 && std::find(extra.begin(), extra.end(), "--no-sandbox") == extra.end();
+}
+
+std::vector<std::string> BrowserSession::commandLine(const std::string& program,
+                                                     const Options& options, const Folders& folders,
+                                                     uid_t user) {
+    std::vector<std::string> argv = {program,
+                                     "--user-data-dir=" + folders.profile.string(),
+                                     "--load-extension=" + folders.extension.string(),
+                                     "--disable-features=DisableLoadExtensionCommandLineSwitch",
+                                     "--no-first-run",
+                                     "--no-default-browser-check"};
+    if (needsNoSandbox(options, user)) {
+        argv.emplace_back("--no-sandbox");
+    }
+    if (!options.acceptedKeyPin.empty()) {
+        argv.push_back("--ignore-certificate-errors-spki-list=" + options.acceptedKeyPin);
+    }
+    argv.insert(argv.end(), options.extraArguments.begin(), options.extraArguments.end());
+    argv.push_back(options.page);
+    return argv;
+}
 
 BrowserSession::BrowserSession(const Options& options) {
     program_ = options.browser == "chrome" ? findOnPath({"google-chrome-stable", "google-chrome"})
@@ -120,35 +166,63 @@ BrowserSession::BrowserSession(const Options& options) {
     auto settings = options.hostSettings;
     settings.emplace("ARDENAX_STORE_DIR", (profile_.path / "stores").string());
     const auto env = environmentWith(settings);
-    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const FileDescriptor quiet(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     const int installed =
         exitStatus(spawn({host.string(), "--install", "--browser", options.browser,
                           "--user-data-dir", profile_.path.string()},
-                         env, quiet));
-    ::close(quiet);
+                         env, quiet.get(), STDERR_FILENO));
     if (installed != 0) {
         throw browserFailure("cannot register " + host.string() + " in the browser's profile");
     }
-    std::vector<std::string> argv = {program_,
-                                     "--user-data-dir=" + profile_.path.string(),
-                                     "--load-extension=" + extension.string(),
-                                     "--disable-features=DisableLoadExtensionCommandLineSwitch",
-                                     "--no-first-run",
-                                     "--no-default-browser-check"};
-    if (!options.acceptedKeyPin.empty()) {
-        argv.push_back("--ignore-certificate-errors-spki-list=" + options.acceptedKeyPin);
+    unsandboxed_ = needsNoSandbox(options, ::getuid());
+    // The browser's chatter reaches serve's standard error through serve,
+    // which keeps its last lines to tell why it ended.
+    auto [output, input] = outputPipe();
+    output_ = std::move(output);
+    pid_ = spawn(commandLine(program_, options, {profile_.path, extension}, ::getuid()), env,
+                 input.get(), input.get());
+}
+
+bool BrowserSession::relay(std::ostream& err) {
+    std::array<char, 4096> buffer{};
+    for (;;) {
+        const auto got = ::read(output_.get(), buffer.data(), buffer.size());
+        if (got > 0) {
+            const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+            err << piece << std::flush;
+            lastLines_.add(piece);
+            lineOpen_ = piece.back() != '\n';
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return got < 0 && errno == EAGAIN;
+        }
     }
-    argv.insert(argv.end(), options.extraArguments.begin(), options.extraArguments.end());
-    argv.push_back(options.page);
-    // The browser's chatter goes where serve's diagnostics go, not among its lines.
-    pid_ = spawn(argv, env, STDERR_FILENO);
+}
+
+void BrowserSession::relayTheRest(std::ostream& err) {
+    relay(err);
+    if (lineOpen_) {
+        err << '\n';
+        lineOpen_ = false;
+    }
 }
 
 bool BrowserSession::ended() {
-    if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+    if (pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_) {
         pid_ = -1;
     }
     return pid_ <= 0;
+}
+
+std::optional<std::string> BrowserSession::failure() const {
+    if (WIFSIGNALED(status_)) {
+        return "the browser was ended by signal " + std::to_string(WTERMSIG(status_));
+    }
+    if (WEXITSTATUS(status_) != 0) {
+        return "the browser ended with exit status " + std::to_string(WEXITSTATUS(status_));
+    }
+    return std::nullopt;
 }
 
 BrowserSession::~BrowserSession() {

@@ -2,9 +2,14 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+#include "FileDescriptor.h"
+#include "LastLines.h"
 
 namespace ardenax::app {
 
@@ -23,6 +28,18 @@ public:
         std::string acceptedKeyPin;
         std::vector<std::string> extraArguments;
     };
+    // Where the browser runs from.
+    struct Folders {
+        std::filesystem::path profile;
+        std::filesystem::path extension;
+    };
+
+    // True when the browser must run without its sandbox, which it refuses to
+    // run as root with (`user` 0), unless the extra arguments already say so.
+    static bool needsNoSandbox(const Options& options, uid_t user);
+    // The browser's command line for `user`, its program first.
+    static std::vector<std::string> commandLine(const std::string& program, const Options& options,
+                                                const Folders& folders, uid_t user);
 
     // Raises a failure when the browser or the host cannot be found or started.
     explicit BrowserSession(const Options& options);
@@ -32,8 +49,23 @@ public:
 
     const std::filesystem::path& profile() const { return profile_.path; }
     const std::string& program() const { return program_; }
+    // True when the browser runs without its sandbox because this is root.
+    bool unsandboxed() const { return unsandboxed_; }
+
+    // What the browser writes, on standard output and error alike, to poll.
+    int output() const { return output_.get(); }
+    // Copies to `err` what the browser wrote since the last call, keeping its
+    // last lines; false once it will write no more.
+    bool relay(std::ostream& err);
+    // Relays the rest of what the ended browser wrote, ending its last line.
+    void relayTheRest(std::ostream& err);
+
     // True once the browser has ended (it reaps the process).
     bool ended();
+    // Once it has ended: why its end is a failure (a non-zero exit status or
+    // a signal), nothing for a browser that was closed.
+    std::optional<std::string> failure() const;
+    std::vector<std::string> lastLines() const { return lastLines_.lines(); }
 
 private:
     // Removed last, after the browser has ended.
@@ -47,7 +79,12 @@ private:
 
     Profile profile_;
     std::string program_;
+    bool unsandboxed_ = false;
+    FileDescriptor output_;
+    bool lineOpen_ = false;
+    LastLines lastLines_{10};
     pid_t pid_ = -1;
+    int status_ = 0;
 };
 
 }  // namespace ardenax::app

@@ -1,12 +1,15 @@
 #include "ServeCommand.h"
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <poll.h>
 
 #include "BrowserSession.h"
+#include "StopSignals.h"
 #include "common/Arguments.h"
 #include "server/ReferenceServer.h"
 #include "server/SqliteElectionStore.h"
@@ -43,7 +46,9 @@ Ctrl-C (SIGINT) or SIGTERM. The servers hold no election key and open no vote.
                       loaded vote server does, to try how a page waits
   --browser [NAME]    also start chromium (the default) or chrome with a throwaway
                       profile, the extension loaded and the host pointed at these
-                      servers, at the page; serve stops when the browser ends.
+                      servers, at the page; serve stops when the browser ends,
+                      with status 1 and the browser's last lines when it failed.
+                      As root, the browser runs without its sandbox.
                       Arguments after -- go to the browser.
 )";
 
@@ -79,6 +84,18 @@ std::chrono::seconds secondsOf(const std::string& text) {
     return std::chrono::seconds(text[0] - '0');
 }
 
+// The browser --browser names; chromium when no name follows it.
+std::string browserOf(Arguments& arguments) {
+    const std::string name = arguments.peek();
+    if (name.empty() || name.starts_with("-")) {
+        return "chromium";
+    }
+    if (name != "chromium" && name != "chrome") {
+        throw UsageError("--browser drives chromium or chrome, not \"" + name + "\"");
+    }
+    return arguments.next();
+}
+
 // Reads `args`; raises a UsageError when they are not usable.
 ServeOptions parse(const std::vector<std::string>& args) {
     std::map<std::string, std::string> values = {{"--address", "127.0.0.1"},
@@ -100,8 +117,7 @@ ServeOptions parse(const std::vector<std::string>& args) {
         } else if (arg == "--slow-votes") {
             options.server.voteDelay = secondsOf(arguments.valueOf(arg));
         } else if (arg == "--browser") {
-            const bool named = arguments.peek() == "chromium" || arguments.peek() == "chrome";
-            options.browser = named ? arguments.next() : "chromium";
+            options.browser = browserOf(arguments);
         } else if (arg == "--" && !options.browser.empty()) {
             while (!arguments.done()) {
                 options.browserArguments.push_back(arguments.next());
@@ -111,6 +127,10 @@ ServeOptions parse(const std::vector<std::string>& args) {
         } else {
             throw UsageError("unknown option " + arg);
         }
+    }
+    if (values["--cert"].empty() != values["--key"].empty()) {
+        throw UsageError(values["--cert"].empty() ? "--key needs its --cert"
+                                                  : "--cert needs its --key");
     }
     const auto& role = values["--role"];
     if (role != "all" && role != "promotor" && role != "smv") {
@@ -133,21 +153,9 @@ ServeOptions parse(const std::vector<std::string>& args) {
     return options;
 }
 
-// Blocks SIGINT and SIGTERM (and SIGCHLD, for a browser that ends) in this
-// thread and the server threads it starts, so that they arrive only where
-// serve waits for them.
-sigset_t stopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGCHLD);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    return signals;
-}
-
 std::unique_ptr<BrowserSession> startBrowser(const server::ReferenceServer& server,
-                                             const ServeOptions& options, std::ostream& out) {
+                                             const ServeOptions& options, std::ostream& out,
+                                             std::ostream& err) {
     BrowserSession::Options browser{.browser = options.browser,
                                     .page = server.baseUrl() + "/",
                                     .hostSettings = {{"ARDENAX_PROMOTOR_URL", server.promotorUrl()},
@@ -158,6 +166,10 @@ std::unique_ptr<BrowserSession> startBrowser(const server::ReferenceServer& serv
         browser.hostSettings.emplace("ARDENAX_CA_FILE", fs::absolute(options.caFile).string());
     }
     auto session = std::make_unique<BrowserSession>(browser);
+    if (session->unsandboxed()) {
+        err << "ardenax serve: running as root, so " << options.browser
+            << " runs without its sandbox (--no-sandbox); run serve as another user to keep it\n";
+    }
     out << "Browser: " << session->program() << " (profile " << session->profile().string()
         << ")\n";
     return session;
@@ -193,6 +205,49 @@ void printReady(const server::ReferenceServer& server, const ServeOptions& optio
     out << "Ready." << std::endl;
 }
 
+// Tells that the browser has ended, and why when it failed; serve's exit status.
+int browserEnded(BrowserSession& browser, std::ostream& out, std::ostream& err) {
+    browser.relayTheRest(err);
+    out << "The browser has ended.\n";
+    const auto failure = browser.failure();
+    if (!failure) {
+        return 0;
+    }
+    const auto lines = browser.lastLines();
+    err << "ardenax serve: " << *failure << (lines.empty() ? "\n" : "; its last lines:\n");
+    for (const auto& line : lines) {
+        err << "  " << line << '\n';
+    }
+    return 1;
+}
+
+// Relays what the browser writes until SIGINT, SIGTERM or the browser's end;
+// serve's exit status.
+int serveUntilTheEnd(const StopSignals& signals, BrowserSession* browser, std::ostream& out,
+                     std::ostream& err) {
+    // poll() passes over a negative descriptor: no browser, or one that has
+    // closed its output.
+    std::array<pollfd, 2> watched{{{signals.descriptor(), POLLIN, 0},
+                                   {browser != nullptr ? browser->output() : -1, POLLIN, 0}}};
+    for (;;) {
+        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            continue;
+        }
+        if (browser != nullptr && watched[1].revents != 0 && !browser->relay(err)) {
+            watched[1].fd = -1;
+        }
+        if ((watched[0].revents & POLLIN) == 0) {
+            continue;
+        }
+        if (signals.next() != SIGCHLD) {
+            return 0;
+        }
+        if (browser != nullptr && browser->ended()) {
+            return browserEnded(*browser, out, err);
+        }
+    }
+}
+
 }  // namespace
 
 int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -206,27 +261,18 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax serve", error);
     }
-    const sigset_t signals = stopSignals();
+    const StopSignals signals;
     server::ReferenceServer server(options.server);
     if (!server.caPem().empty()) {
         server.writeCaFile(options.caFile);
     }
-    const auto browser = options.browser.empty() ? nullptr : startBrowser(server, options, out);
+    const auto browser =
+        options.browser.empty() ? nullptr : startBrowser(server, options, out, err);
     printReady(server, options, server.store(), out);
-    for (;;) {
-        int received = 0;
-        sigwait(&signals, &received);
-        if (received != SIGCHLD) {
-            break;
-        }
-        if (browser && browser->ended()) {
-            out << "The browser has ended.\n";
-            break;
-        }
-    }
+    const int status = serveUntilTheEnd(signals, browser.get(), out, err);
     server.stop();
     out << "Stopped." << std::endl;
-    return 0;
+    return status;
 }
 
 }  // namespace ardenax::app

@@ -14,10 +14,12 @@ namespace {
 constexpr const char* kUsage = R"(usage: ardenax store list [settings]
        ardenax store purge [--older-than MINUTES | --all] [settings]
 
-list    shows the certificates of the request store: subject, thumbprint, when added
-purge   removes the voting certificates, keys included, that controls left behind
-        when they ended without a reset; by default those added over 60 minutes ago,
-        so that a vote in progress keeps its key (--all removes every one)
+  list    shows the certificates of the request store: subject, thumbprint, when
+          added
+  purge   removes the voting certificates, keys included, that controls left
+          behind when they ended without a reset; by default those added over 60
+          minutes ago, so that a vote in progress keeps its key (--all removes
+          every one)
 Settings: --store-dir DIR (ARDENAX_STORE_DIR).
 )";
 

@@ -10,6 +10,7 @@
 #include "StoreCommand.h"
 #include "Terminal.h"
 #include "common/Settings.h"
+#include "integration/ChildProcess.h"
 
 namespace ardenax::app {
 namespace {
@@ -58,6 +59,16 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
          {"--slow-votes", "10"},
          "ardenax serve: --slow-votes wants a number of seconds from 1 to 5, not \"10\" (see "
          "ardenax serve --help)\n"},
+        {serve,
+         {"--cert", "c.pem"},
+         "ardenax serve: --cert needs its --key (see ardenax serve --help)\n"},
+        {serve,
+         {"--key", "k.pem"},
+         "ardenax serve: --key needs its --cert (see ardenax serve --help)\n"},
+        {serve,
+         {"--browser", "firefox"},
+         "ardenax serve: --browser drives chromium or chrome, not \"firefox\" (see ardenax serve "
+         "--help)\n"},
         {demo, {"--keep"}, "ardenax demo: --keep needs a value (see ardenax demo --help)\n"},
         {store, {}, "ardenax store: give list or purge (see ardenax store --help)\n"},
         {store, {"shred"}, "ardenax store: unknown command shred (see ardenax store --help)\n"},
@@ -92,6 +103,20 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
         EXPECT_EQ(err.str(), expected);
     }
     EXPECT_EQ(out.str(), "");
+}
+
+// The host is started by browsers with arguments of their own, so its
+// command line is read apart from the others'; it refuses in the same way.
+TEST(Usage, TheHostNamesAnOptionItDoesNotKnow) {
+    for (const auto& [arg, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"--bogus", "ardenax-host: unknown option --bogus (see ardenax-host --help)"},
+             {"--timeout-s",
+              "ardenax-host: --timeout-s needs a value (see ardenax-host --help)"}}) {
+        testing::ChildProcess host(ARDENAX_HOST_PROGRAM, {arg}, {.errorsToOutput = true});
+        EXPECT_EQ(host.readLine(), expected);
+        EXPECT_EQ(host.readLine(), std::nullopt);
+        EXPECT_EQ(host.wait(), 2) << arg;
+    }
 }
 
 }  // namespace
