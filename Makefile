@@ -12,15 +12,22 @@ build: deps
 demo: build
 	build/default/apps/ardenax/ardenax demo
 
-test: deps test-default test-sanitize test-browser test-windows package lint
+# The stages run side by side once the packages are in and the normal build,
+# which most of them use, is made; each stage's output is shown whole when it ends.
+TEST_STAGES = test-default test-sanitize test-browser test-windows package lint
+test: build
+	$(MAKE) --no-print-directory -j$(shell nproc) --output-sync=target $(TEST_STAGES)
 
-test-default test-sanitize: test-%:
-	cmake --preset $*
-	cmake --build --preset $*
-	ctest --preset $* --parallel $(shell nproc)
+test-default: build
+	ctest --preset default --parallel $(shell nproc)
+
+test-sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize
+	ctest --preset sanitize --parallel $(shell nproc)
 
 # The browser tests drive the normal build's programs in a real Chromium.
-test-browser: test-default
+test-browser: build
 	scripts/install-browser-deps.sh
 	node --test tests/browser/
 
@@ -34,7 +41,7 @@ package: build
 # The Windows product, cross-built with mingw-w64 and tested under Wine,
 # against the normal build's reference servers; Xvfb is the display of the
 # message boxes.
-test-windows: test-default
+test-windows: build
 	scripts/install-windows-deps.sh
 	scripts/build-windows-deps.sh
 	cmake --preset windows
@@ -60,12 +67,14 @@ bench: build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# Layers, formatting, and clang-tidy on the sources the normal build compiles.
+# Layers, formatting, and clang-tidy on the sources the normal build compiles
+# (a source whose preprocessed input, flags and checks a clean run already saw
+# is not checked again: see the script).
 lint: build
 	scripts/check-layers.sh
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 	grep -o '"file": "$(CURDIR)/\(src\|apps\|tests\)/[^"]*\.cpp"' build/default/compile_commands.json | \
-	    cut -d'"' -f4 | sort -u | xargs -n1 -P$(shell nproc) clang-tidy -p build/default --quiet
+	    cut -d'"' -f4 | sort -u | xargs scripts/clang-tidy-cached.py -p build/default
 
 clean:
 	rm -rf build

@@ -3,6 +3,11 @@
 # not installed yet, non-interactively, as root or through sudo.
 set -euo pipefail
 
+# The test stages install what they need side by side: one apt at a time, and
+# each looks for what is missing only once it holds the lock.
+exec 9>"${TMPDIR:-/tmp}/ardenax-apt-install.lock"
+flock 9
+
 missing=()
 for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -18,5 +23,5 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "$@" </dev/null
+"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "$@" </dev/null
