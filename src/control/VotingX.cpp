@@ -102,8 +102,7 @@ Text VotingX::obtainToken(const Text& credentials) {
 }
 
 Text VotingX::getCurrentToken() {
-    return forward<Text>(prompts::GetCurrentToken, results::GetCurrentTokenFailed,
-                         Access::Reads,
+    return forward<Text>(prompts::GetCurrentToken, results::GetCurrentTokenFailed, Access::Reads,
                          [](VotingPlatform& platform) { return platform.getCurrentToken(); });
 }
 
@@ -115,14 +114,12 @@ Text VotingX::setChoice(const Text& cardId, const Text& cardDesc, const Text& Ch
 
 Text VotingX::getConfirmationText() {
     return forward<Text>(
-        prompts::GetConfirmationText, results::GetConfirmationTextFailed,
-        Access::Changes,
+        prompts::GetConfirmationText, results::GetConfirmationTextFailed, Access::Changes,
         [](VotingPlatform& platform) { return platform.getConfirmationText().toText(); });
 }
 
 Text VotingX::createPINHash(const Text& pin) {
-    return forward<Text>(prompts::CreatePinHash, results::CreatePinHashFailed,
-                         Access::Reads,
+    return forward<Text>(prompts::CreatePinHash, results::CreatePinHashFailed, Access::Reads,
                          [&](VotingPlatform& platform) { return platform.createPINHash(pin); });
 }
 

@@ -67,8 +67,8 @@ Text XMLP7VotingPlat::requestToken(const Text& credentials) {
         if (fresh) {
             discardCertificate(*fresh);
         }
-        environment_.messageBox->show(failureMessage(
-            prompts::TokenNotObtained, Failure::from(error)));
+        environment_.messageBox->show(
+            failureMessage(prompts::TokenNotObtained, Failure::from(error)));
         return u"";
     }
 }
@@ -203,8 +203,7 @@ Variant XMLP7VotingPlat::getConfirmationText() {
         strReceipt_ = receiptOf(strVote_);
         return confirmationText();
     } catch (const std::exception& error) {
-        environment_.messageBox->show(failureMessage(
-            prompts::VoteNotSent, Failure::from(error)));
+        environment_.messageBox->show(failureMessage(prompts::VoteNotSent, Failure::from(error)));
         return {};
     }
 }

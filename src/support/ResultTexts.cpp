@@ -30,9 +30,9 @@ bool isOneOf(TextView result, const std::array<TextView, N>& texts) {
 }
 
 constexpr std::array<TextView, 9> kFailed = {
-    NoCertificate,         CertificateNotMade,      ObtainTokenFailed,
-    GetCurrentTokenFailed, SetChoiceFailed,         GetConfirmationTextFailed,
-    CreatePinHashFailed,   SetPinHashFailed,        GetCurrentPinHashFailed};
+    NoCertificate,         CertificateNotMade, ObtainTokenFailed,
+    GetCurrentTokenFailed, SetChoiceFailed,    GetConfirmationTextFailed,
+    CreatePinHashFailed,   SetPinHashFailed,   GetCurrentPinHashFailed};
 constexpr std::array<TextView, 6> kInvalid = {EmptyCardId, EmptyCardDesc, BlankPin,
                                               NoPinHash,   BlankCardId,   ChoicesRefused};
 

@@ -71,7 +71,8 @@ inline constexpr TextView GetCurrentPinHash = u"Erro ao obter o hash do pin [pla
 
 // The platform's, for a token or a vote that could not be had; RetryLater
 // and the failure's number and description follow.
-inline constexpr TextView TokenNotObtained = u"Ocorreu um erro ao obter a autorização para a votação!";
+inline constexpr TextView TokenNotObtained =
+    u"Ocorreu um erro ao obter a autorização para a votação!";
 inline constexpr TextView VoteNotSent = u"Ocorreu um erro ao obter texto de confirmação!";
 inline constexpr TextView RetryLater = u"\r\nTente novamente dentro de alguns momentos.\r\n\r\n";
 

@@ -86,7 +86,8 @@ void expectError(const json& reply, const json& id, std::int32_t number) {
 
 TEST_F(HostSessionTest, AnswersByNameOrDispidEchoesAnyIdAndRefusesMalformedRequests) {
     const std::vector<std::pair<std::string, json>> exchanges = {
-        {R"({"id":"a","method":"getVersion"})", {{"id", "a"}, {"result", "2.1.0.2239"}, {"kind", "ok"}}},
+        {R"({"id":"a","method":"getVersion"})",
+         {{"id", "a"}, {"result", "2.1.0.2239"}, {"kind", "ok"}}},
         {R"({"id":[1,{"x":2}],"dispid":1610809351,"args":[]})",
          {{"id", json::parse(R"([1,{"x":2}])")}, {"result", "2.1.0.2239"}, {"kind", "ok"}}},
         {R"({"id":3,"method":"setChoice","args":["BOT_A","A","x"]})",
@@ -144,7 +145,8 @@ TEST_F(HostSessionTest, MessageBoxWaitsForItsCloseAndRefusesOtherRequestsMeanwhi
     const auto autoClosed =
         serve({R"({"id":1,"method":"getCurrentPINHash"})"}, {.autoCloseMessageBoxes = true});
     ASSERT_EQ(autoClosed.size(), 2U);
-    EXPECT_EQ(autoClosed[1], (json{{"id", 1}, {"result", "ERROR_getCurrentPINHash"}, {"kind", "failed"}}));
+    EXPECT_EQ(autoClosed[1],
+              (json{{"id", 1}, {"result", "ERROR_getCurrentPINHash"}, {"kind", "failed"}}));
 }
 
 // Nobody is left to close the box: the call still ends with its own result,
@@ -216,7 +218,8 @@ TEST_F(HostSessionTest, BrowserSessionOpensOnlyWithAnAllowedOrigin) {
 TEST_F(HostSessionTest, AConfirmationThatIsNoAcceptedVoteCarriesNoReceipt) {
     script->confirmation = Variant(u"ERROR votes are closed");
     const auto refused = serve({R"({"id":1,"method":"getConfirmationText"})"});
-    EXPECT_EQ(refused.at(0), (json{{"id", 1}, {"result", "ERROR votes are closed"}, {"kind", "refused"}}));
+    EXPECT_EQ(refused.at(0),
+              (json{{"id", 1}, {"result", "ERROR votes are closed"}, {"kind", "refused"}}));
     script->confirmation = Variant(u"confirmation");
     script->result = u"";
     const auto none = serve({R"({"id":2,"method":"getConfirmationText"})"});

@@ -138,9 +138,8 @@ TEST_F(ReferenceServerTest, SmvStoresEveryVoteSealedWithItsVerdictAndCountsTheVa
     EXPECT_EQ(box[5].vote, vote);
     EXPECT_FALSE(box[4].counts);
     EXPECT_TRUE(box[5].counts);
-    EXPECT_EQ(
-        testing::openedDocument(database_, box[5]),
-        clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim"}}}, "1"));
+    EXPECT_EQ(testing::openedDocument(database_, box[5]),
+              clientXml({{"BOT_Presidente", {"Maria Pereira"}}, {"BOT_Referendo", {"Sim"}}}, "1"));
 }
 
 // Other texts of one signed vote: its Base64 with white space after and

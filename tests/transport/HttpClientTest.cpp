@@ -253,13 +253,14 @@ TEST_F(HttpClientTest, KeepsItsConnectionAcrossPostsAndOpensANewOneWhenTheServer
     const auto received = server_.received();
     ASSERT_EQ(received.size(), 8U);
     std::vector<int> ports;
+    ports.reserve(received.size());
     for (const httplib::Request& request : received) {
         ports.push_back(request.remote_port);
     }
     const int first = ports[0];
     const int afterClose = ports[4];
-    EXPECT_EQ(ports, (std::vector<int>{first, first, first, first, afterClose, afterClose,
-                                       ports[6], ports[6]}));
+    EXPECT_EQ(ports, (std::vector<int>{first, first, first, first, afterClose, afterClose, ports[6],
+                                       ports[6]}));
     EXPECT_NE(afterClose, first);
     EXPECT_NE(ports[6], first);
     EXPECT_NE(ports[6], afterClose);
