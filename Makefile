@@ -13,8 +13,9 @@ demo: build
 	build/default/apps/ardenax/ardenax demo
 
 # The stages run side by side once the packages are in and the normal build,
-# which most of them use, is made; each stage's output is shown whole when it ends.
-TEST_STAGES = test-default test-sanitize test-browser test-windows package lint
+# which most of them use, is made, the longest first; each stage's output is
+# shown whole when it ends.
+TEST_STAGES = test-sanitize test-windows test-default test-browser package lint
 test: build
 	$(MAKE) --no-print-directory -j$(shell nproc) --output-sync=target $(TEST_STAGES)
 
