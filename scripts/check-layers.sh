@@ -29,6 +29,7 @@ declare -A library_owners=(
     [curl]="src/transport/http"
     [httplib.h]="src/server"
     [sqlite3.h]="src/server"
+    [libpq-fe.h]="src/server"
     [pugixml.hpp]="src/server"
 )
 project_tops=" support crypto transport vote platform control server common web "

@@ -9,7 +9,7 @@ packages=(
     clang-tidy
     libssl-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpugixml-dev zlib1g-dev
+    nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql libpugixml-dev zlib1g-dev
     help2man lintian
     python3 python3-cryptography
 )

@@ -5,6 +5,7 @@
 #include "Passphrase.h"
 #include "common/Arguments.h"
 #include "common/SystemDefaults.h"
+#include "server/ElectionDatabase.h"
 #include "server/ElectionFiles.h"
 #include "server/SqliteElectionStore.h"
 #include "support/Failure.h"
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
     R"(usage: ardenax election new --cards CARDS.json --voters VOTERS.csv --out DIR
-                            [--passphrase-file FILE]
+                            [--db postgresql://...] [--passphrase-file FILE]
 
 Makes an election: DIR/election.db, for the servers (the cards, the voters
 with their passwords hashed, the election's certificate), and
@@ -27,6 +28,10 @@ given). No server is ever given the key: only the tally and open-vote need it.
                           "slots": 1, "candidates": ["...", ...]}, ...]}
   --voters FILE           one voter a line: login,password,display name
   --out DIR               made if need be; must not hold an election already
+  --db postgresql://USER@HOST:PORT/NAME
+                          make the election in this PostgreSQL database (also
+                          postgres://), which must hold none, instead of
+                          DIR/election.db; the key still goes to DIR
   --passphrase-file FILE  the key's passphrase, on the file's first line
 )";
 
@@ -48,13 +53,16 @@ int runElectionCommand(const std::vector<std::string>& args, std::ostream& out, 
             throw UsageError(args.empty() ? "give new" : "unknown command " + args[0]);
         }
         values = Arguments::flags({args.begin() + (args[0] == "new" ? 1 : 0), args.end()},
-                                  {"--cards", "--voters", "--out", "--passphrase-file"},
+                                  {"--cards", "--voters", "--out", "--db", "--passphrase-file"},
                                   {"--cards", "--voters", "--out"});
         if (values.count("--help") != 0) {
             out << kUsage;
             return 0;
         }
         passphrase = passphraseOf(values);
+        if (values.count("--db") != 0 && !server::isDatabaseUri(values["--db"])) {
+            throw UsageError("--db wants a postgresql:// URI; the file is DIR/election.db");
+        }
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax election", error);
     }
@@ -63,13 +71,14 @@ int runElectionCommand(const std::vector<std::string>& args, std::ostream& out, 
         setup.voters = server::readVoters(readText(values["--voters"]), values["--voters"]);
         const fs::path folder = utf8Path(values["--out"]);
         fs::create_directories(folder);
-        const auto database = folder / "election.db";
-        const auto key = server::SqliteElectionStore::keyFileOf(database);
-        server::SqliteElectionStore::create(database, setup, key, passphrase);
+        const auto file = folder / "election.db";
+        const auto key = server::SqliteElectionStore::keyFileOf(file);
+        const std::string database = values.count("--db") != 0 ? values["--db"] : file.string();
+        server::createElection(database, setup, key, passphrase);
         out << "Election " << setup.id << ": " << setup.cards.size()
             << (setup.cards.size() == 1 ? " card, " : " cards, ") << setup.voters.size()
             << (setup.voters.size() == 1 ? " voter\n" : " voters\n")
-            << "Database: " << database.string() << "  (for the servers)\n"
+            << "Database: " << server::shownDatabase(database) << "  (for the servers)\n"
             << "Election key: " << key.string()
             << (passphrase.empty() ? "" : "  (encrypted with the passphrase)")
             << "\n  Keep it offline, with the election's key holders: the tally needs it, no "

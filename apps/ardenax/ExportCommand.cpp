@@ -3,8 +3,8 @@
 #include "OperatorCommands.h"
 #include "common/Arguments.h"
 #include "common/SystemDefaults.h"
+#include "server/ElectionDatabase.h"
 #include "server/SealedVote.h"
-#include "server/SqliteElectionStore.h"
 #include "support/Failure.h"
 #include "support/StagedFile.h"
 
@@ -13,13 +13,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage = R"(usage: ardenax export --db FILE --out DIR
+constexpr const char* kUsage = R"(usage: ardenax export --db FILE|URI --out DIR
 
 Writes every vote the SMV stored, for auditors: DIR/votes/<n>.vote, the signed
 vote as it was received (`ardenax open-vote` takes it), and DIR/manifest.json
 with each vote's number, arrival time, verdict and receipt (the SHA-256 digest
 of the signed vote, as the voter's receipt has it). Neither names a voter or a
-token.
+token. --db names the election's database file, or its PostgreSQL database by
+a postgresql:// (or postgres://) URI.
 )";
 
 }  // namespace
@@ -36,11 +37,11 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
         return Arguments::refuse(err, "ardenax export", error);
     }
     try {
-        server::SqliteElectionStore store(utf8Path(values["--db"]));
+        const auto store = server::openElectionStore(values["--db"]);
         const fs::path folder = utf8Path(values["--out"]);
         fs::create_directories(folder / "votes");
         nlohmann::json manifest = nlohmann::json::array();
-        for (const auto& entry : store.votes()) {
+        for (const auto& entry : store->votes()) {
             StagedFile(folder / "votes", entry.vote, StagedFile::Readers::Everyone)
                 .replace(folder / "votes" / (std::to_string(entry.id) + ".vote"));
             manifest.push_back({{"index", entry.id},

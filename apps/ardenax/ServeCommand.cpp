@@ -11,6 +11,7 @@
 #include "BrowserSession.h"
 #include "StopSignals.h"
 #include "common/Arguments.h"
+#include "server/ElectionDatabase.h"
 #include "server/ReferenceServer.h"
 #include "server/SqliteElectionStore.h"
 #include "support/Failure.h"
@@ -33,8 +34,13 @@ Ctrl-C (SIGINT) or SIGTERM. The servers hold no election key and open no vote.
   --port N            port, 0 for any free one               (8443)
   --db FILE           election database, made with the demo election when new,
                       the demo's key beside it               (ardenax-election.db)
+  --db postgresql://USER@HOST:PORT/NAME
+                      or a PostgreSQL database that `ardenax election new` made
+                      an election in (also postgres://); any number of servers
+                      of any role may share it. An SMV then needs --board-key
   --ca-file FILE      where to write the throwaway authority's certificate for
-                      clients to trust (ARDENAX_CA_FILE)     (beside the database)
+                      clients to trust (ARDENAX_CA_FILE)
+                                          (beside the database file, else here)
   --cert FILE --key FILE   serve with this certificate and key instead
   --board-key FILE    the key the SMV signs the bulletin board's heads with, made
                       when missing; its certificate is written beside it
@@ -147,9 +153,10 @@ ServeOptions parse(const std::vector<std::string>& args) {
     options.server.keyFile = values["--key"];
     options.server.webRoot = values["--web-root"];
     options.server.boardKeyFile = values["--board-key"];
-    options.caFile = values["--ca-file"].empty()
-                         ? fs::absolute(options.server.database).parent_path() / "ardenax-ca.pem"
-                         : fs::path(values["--ca-file"]);
+    options.caFile = !values["--ca-file"].empty() ? fs::path(values["--ca-file"])
+                     : server::isDatabaseUri(options.server.database)
+                         ? fs::path("ardenax-ca.pem")
+                         : fs::absolute(options.server.database).parent_path() / "ardenax-ca.pem";
     return options;
 }
 
@@ -175,6 +182,21 @@ std::unique_ptr<BrowserSession> startBrowser(const server::ReferenceServer& serv
     return session;
 }
 
+// Where the demo election's key is and who may vote in it, when `database`
+// holds the demo election.
+void printDemo(const fs::path& database, const server::ElectionStore& store, std::ostream& out) {
+    const auto demo = server::SqliteElectionStore::demoSetup();
+    if (store.election().id != demo.id) {
+        return;
+    }
+    out << "Demo election key: "
+        << fs::absolute(server::SqliteElectionStore::keyFileOf(database)).string()
+        << " (the tally's; no server reads it)\n";
+    for (const auto& voter : demo.voters) {
+        out << "Demo voter: " << voter.credentials() << " (" << voter.displayName << ")\n";
+    }
+}
+
 void printReady(const server::ReferenceServer& server, const ServeOptions& options,
                 const server::ElectionStore& store, std::ostream& out) {
     using Role = server::ReferenceServer::Role;
@@ -191,16 +213,12 @@ void printReady(const server::ReferenceServer& server, const ServeOptions& optio
     if (!server.caPem().empty()) {
         out << "CA file: " << fs::absolute(options.caFile).string() << '\n';
     }
-    out << "Database: " << fs::absolute(options.server.database).string() << '\n';
-    const auto demo = server::SqliteElectionStore::demoSetup();
-    if (store.election().id == demo.id) {
-        out << "Demo election key: "
-            << fs::absolute(server::SqliteElectionStore::keyFileOf(options.server.database))
-                   .string()
-            << " (the tally's; no server reads it)\n";
-        for (const auto& voter : demo.voters) {
-            out << "Demo voter: " << voter.credentials() << " (" << voter.displayName << ")\n";
-        }
+    const auto& database = options.server.database;
+    if (server::isDatabaseUri(database)) {
+        out << "Database: " << server::shownDatabase(database) << '\n';
+    } else {
+        out << "Database: " << fs::absolute(database).string() << '\n';
+        printDemo(database, store, out);
     }
     out << "Ready." << std::endl;
 }

@@ -5,8 +5,8 @@
 #include "Passphrase.h"
 #include "common/Arguments.h"
 #include "common/SystemDefaults.h"
+#include "server/ElectionDatabase.h"
 #include "server/ElectionKey.h"
-#include "server/SqliteElectionStore.h"
 #include "server/Tally.h"
 #include "support/Failure.h"
 #include "support/StagedFile.h"
@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    R"(usage: ardenax tally --db FILE --election-key FILE [--passphrase-file FILE]
+    R"(usage: ardenax tally --db FILE|URI --election-key FILE [--passphrase-file FILE]
                     [--out FILE]
 
 Counts the election offline: takes each voter's last accepted vote, separates
@@ -28,9 +28,12 @@ with the election's key and counts per card each candidate, blank and invalid
 does not open or is not a vote of this election). Prints the counts and writes
 them as JSON; nothing in either ties a choice to a voter or to when it came.
   --db FILE               the election's database, as the servers left it
+  --db postgresql://USER@HOST:PORT/NAME
+                          or their PostgreSQL database (also postgres://)
   --election-key FILE     the election's key, as `ardenax election new` made it
   --passphrase-file FILE  the key's passphrase, on the file's first line
-  --out FILE              where the JSON goes (tally.json beside the database)
+  --out FILE              where the JSON goes (tally.json beside the database
+                          file, else here)
 )";
 
 // The characters a UTF-8 text shows, for columns that line up.
@@ -80,17 +83,18 @@ int runTallyCommand(const std::vector<std::string>& args, std::ostream& out, std
     } catch (const UsageError& error) {
         return Arguments::refuse(err, "ardenax tally", error);
     }
-    const fs::path database = utf8Path(values["--db"]);
-    const fs::path json = values.count("--out") != 0
-                              ? utf8Path(values["--out"])
-                              : fs::absolute(database).parent_path() / "tally.json";
+    const std::string& database = values["--db"];
+    const fs::path json = values.count("--out") != 0 ? utf8Path(values["--out"])
+                          : server::isDatabaseUri(database)
+                              ? fs::path("tally.json")
+                              : fs::absolute(utf8Path(database)).parent_path() / "tally.json";
     try {
         const auto key = server::readElectionKey(utf8Path(values["--election-key"]), passphrase);
-        server::SqliteElectionStore store(database);
-        if (key.der() != store.election().certificate->der()) {
+        const auto store = server::openElectionStore(database);
+        if (key.der() != store->election().certificate->der()) {
             throw Failure(Failure::E_Fail, u"The key is not this election's", u"ardenax");
         }
-        const auto result = server::tally(server::countedEnvelopes(store), store.election(), key);
+        const auto result = server::tally(server::countedEnvelopes(*store), store->election(), key);
         printTable(result, out);
         const auto folder = json.parent_path().empty() ? fs::path(".") : json.parent_path();
         StagedFile(folder, server::tallyJson(result) + "\n", StagedFile::Readers::Everyone)

@@ -5,6 +5,7 @@
 #include "crypto/toolkit/Pki.h"
 #include "server/BoardKey.h"
 #include "server/BoardRoutes.h"
+#include "server/ElectionDatabase.h"
 #include "server/FormEndpoint.h"
 #include "server/HttpsListener.h"
 #include "server/PageRoutes.h"
@@ -17,14 +18,14 @@
 namespace ardenax::server {
 namespace {
 
-const std::filesystem::path& openDatabase(const std::filesystem::path& file) {
-    if (file.empty()) {
+std::unique_ptr<ElectionStore> openDatabase(const std::string& database) {
+    if (database.empty()) {
         throw Failure(Failure::InvalidProcedureCall, u"No database file given", u"ReferenceServer");
     }
-    if (!std::filesystem::exists(file)) {
-        SqliteElectionStore::createDemo(file);
+    if (!isDatabaseUri(database) && !std::filesystem::exists(database)) {
+        SqliteElectionStore::createDemo(database);
     }
-    return file;
+    return openElectionStore(database);
 }
 
 // Never written through a link planted at its name or beside it.
@@ -35,7 +36,17 @@ void publish(const std::filesystem::path& file, const std::string& content) {
 }
 
 std::filesystem::path boardKeyFileIn(const ReferenceServer::Options& options) {
-    return options.boardKeyFile.empty() ? boardKeyFileOf(options.database) : options.boardKeyFile;
+    if (!options.boardKeyFile.empty()) {
+        return options.boardKeyFile;
+    }
+    // Every vote server of an election signs with one key, which none of
+    // them could find beside a database on another machine.
+    if (isDatabaseUri(options.database)) {
+        throw Failure(Failure::InvalidProcedureCall,
+                      u"An SMV over a database server needs its board key file",
+                      u"ReferenceServer");
+    }
+    return boardKeyFileOf(options.database);
 }
 
 // Only the SMV signs the board; a Promotor needs no key. Its certificate is
@@ -57,8 +68,8 @@ const std::size_t ReferenceServer::MaxConnectionBytes = HttpsListener::MaxConnec
 struct ReferenceServer::State {
     explicit State(const Options& options)
         : store(openDatabase(options.database)),
-          promotor(store),
-          smv(store, options.votesClosed),
+          promotor(*store),
+          smv(*store, options.votesClosed),
           boardKey(openBoardKeyOf(options)),
           boardCertificateFile(boardKey ? boardCertificateFileOf(boardKeyFileIn(options))
                                         : std::filesystem::path()),
@@ -76,19 +87,19 @@ struct ReferenceServer::State {
                              "the credentials here for a voting token.",
                              [this](const auto& fields) { return promotor.answer(fields); },
                              {}});
-            addPageRoutes(listener, store, options.webRoot);
+            addPageRoutes(listener, *store, options.webRoot);
         }
         if (options.role != Role::Promotor) {
             addFormEndpoint(listener, {std::string(SmvPath), "ArdenaX SMV",
                                        "ArdenaX reference SMV: POST pin, token and vote here.",
                                        [this](const auto& fields) { return smv.answer(fields); },
                                        options.voteDelay});
-            addBoardRoutes(listener, store, *boardKey);
+            addBoardRoutes(listener, *store, *boardKey);
         }
         listener.start();
     }
 
-    SqliteElectionStore store;
+    std::unique_ptr<ElectionStore> store;
     Promotor promotor;
     Smv smv;
     std::optional<toolkit::Certificate> boardKey;
@@ -141,7 +152,7 @@ const std::filesystem::path& ReferenceServer::boardCertificateFile() const {
 }
 
 ElectionStore& ReferenceServer::store() {
-    return state_->store;
+    return *state_->store;
 }
 
 }  // namespace ardenax::server

@@ -34,9 +34,10 @@ public:
         // The host name voters reach the server by (URLs, the throwaway
         // certificate); the address when empty.
         std::string name{};
-        // Opened when it exists, else created with the demo election, whose
-        // key is kept beside it (SqliteElectionStore::keyFileOf).
-        std::filesystem::path database{};
+        // An SQLite file, opened when it exists, else created with the demo
+        // election, whose key is kept beside it (SqliteElectionStore::keyFileOf);
+        // or a postgresql:// URI of a database that holds an election.
+        std::string database{};
         // The TLS certificate (with its chain) and key, PEM files; a
         // throwaway authority's when both are empty, see caPem().
         std::filesystem::path certificateFile{};
@@ -44,7 +45,8 @@ public:
         // A folder of static files (a voting page) served at "/"; none when empty.
         std::filesystem::path webRoot{};
         // The key an SMV signs the board's heads with; made when missing.
-        // Beside the database (boardKeyFileOf) when empty.
+        // Beside an SQLite database (boardKeyFileOf) when empty; an SMV over
+        // PostgreSQL must be given it.
         std::filesystem::path boardKeyFile{};
         Role role = Role::All;
         // How long a connection may take, from its TLS handshake to its

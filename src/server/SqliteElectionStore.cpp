@@ -1,18 +1,16 @@
 #include "server/SqliteElectionStore.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/PasswordHash.h"
 #include "crypto/toolkit/Pki.h"
 #include "crypto/toolkit/Random.h"
+#include "server/ElectionKey.h"
 #include "server/ElectionSetupCheck.h"
 #include "server/SealedVote.h"
 #include "support/Failure.h"
-#include "support/StagedFile.h"
 
 namespace ardenax::server {
 namespace {
@@ -195,24 +193,6 @@ void fillBoard(SqliteConnection& connection) {
     }
 }
 
-// Keeps the election's key in `keyFile`, for the user alone, never over a
-// file that is there: it may hold another election's key. An upgrade that
-// was stopped after writing it finds its own key there, which is fine.
-void writeKeyFile(const fs::path& keyFile, const std::string& pem) {
-    const auto folder = keyFile.parent_path().empty() ? fs::path(".") : keyFile.parent_path();
-    if (StagedFile(folder, pem, StagedFile::Readers::Owner).publishAs(keyFile)) {
-        return;
-    }
-    std::ifstream existing(keyFile, std::ios::binary);
-    const std::string content{std::istreambuf_iterator<char>(existing), {}};
-    if (content != pem) {
-        throw Failure(
-            Failure::E_Fail,
-            u"Will not write the election key over " + keyFile.u16string() + u": the file is there",
-            u"ElectionStore");
-    }
-}
-
 void fill(SqliteConnection& connection, const ElectionSetup& setup,
           const toolkit::Certificate& certificate) {
     Transaction transaction(connection);
@@ -271,7 +251,7 @@ void moveSecretsOut(SqliteConnection& connection, const fs::path& keyFile) {
     auto election = connection.prepare("SELECT certificate FROM election");
     if (election.step()) {
         const auto identity = toolkit::Certificate::fromStorageForm(election.text(0));
-        writeKeyFile(keyFile, toolkit::certificatePem(identity) + identity.privateKeyPem());
+        writeElectionKey(keyFile, toolkit::certificatePem(identity) + identity.privateKeyPem());
         connection.prepare("UPDATE election SET certificate = ?")
             .bind(1, identity.exportBase64())
             .run();
@@ -320,9 +300,7 @@ void SqliteElectionStore::create(const fs::path& file, const ElectionSetup& setu
         throw Failure(Failure::E_Fail, u"Will not make an election over " + file.u16string(),
                       u"ElectionStore");
     }
-    const auto certificate = toolkit::createRecipientCertificate("ArdenaX election " + setup.id);
-    writeKeyFile(keyFile,
-                 toolkit::certificatePem(certificate) + certificate.privateKeyPem(passphrase));
+    const auto certificate = makeElectionKey(setup.id, keyFile, passphrase);
     try {
         std::optional<SqliteConnection> connection(std::in_place, file, true);
         fill(*connection, setup, certificate);

@@ -91,6 +91,10 @@ TEST(Usage, OneLineAndThePointerToTheHelp) {
          {"new", "--cards", "c.json", "--out", "x"},
          "ardenax election: --voters is needed (see ardenax election --help)\n"},
         {election,
+         {"new", "--cards", "c.json", "--voters", "v.csv", "--out", "x", "--db", "x/e.db"},
+         "ardenax election: --db wants a postgresql:// URI; the file is DIR/election.db (see "
+         "ardenax election --help)\n"},
+        {election,
          {"old"},
          "ardenax election: unknown command old (see ardenax election --help)\n"},
         {exportVotes,

@@ -1,12 +1,14 @@
 // An election operator's whole road on the command line: an election from a
-// voter list, the Promotor and the SMV as two processes over its database,
-// votes from the control, the tally, and an audit of one exported vote.
+// voter list, the Promotor and the SMV as two processes over its database (a
+// file, or a PostgreSQL database), votes from the control, the tally, and an
+// audit of one exported vote.
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "common/PostgresServer.h"
 #include "common/RecordingMessageBox.h"
 #include "common/TempDir.h"
 #include "control/VotingX.h"
@@ -34,7 +36,7 @@ std::pair<int, std::string> ardenax(const std::vector<std::string>& args) {
     return {command.wait(), printed};
 }
 
-class ElectionRoad : public ::testing::Test {
+class ElectionRoad : public ::testing::TestWithParam<std::string> {
 protected:
     ElectionRoad() {
         std::ofstream(dir.path() / "cards.json") << R"({"id": "TESTE-2027", "potency": "1",
@@ -73,8 +75,8 @@ protected:
 
     json tally(const std::string& out) {
         const auto [status, printed] =
-            ardenax({"tally", "--db", (folder / "election.db").string(), "--election-key",
-                     key.string(), "--out", (dir.path() / out).string()});
+            ardenax({"tally", "--db", database, "--election-key", key.string(), "--out",
+                     (dir.path() / out).string()});
         EXPECT_EQ(status, 0) << printed;
         return json::parse(contentOf(dir.path() / out));
     }
@@ -83,23 +85,36 @@ protected:
     fs::path folder = dir.path() / "election";
     // The key goes where its holders keep it, away from the servers.
     fs::path key = dir.path() / "offline-key.pem";
+    std::string database = GetParam() == "postgresql"
+                               ? testing::PostgresServer::shared().newDatabase()
+                               : (folder / "election.db").string();
     std::unique_ptr<testing::ServeProcess> promotor;
     std::unique_ptr<testing::ServeProcess> smv;
 };
 
-TEST_F(ElectionRoad, FromAVoterListToTheResult) {
-    const auto [made, said] =
-        ardenax({"election", "new", "--cards", (dir.path() / "cards.json").string(), "--voters",
-                 (dir.path() / "voters.csv").string(), "--out", folder.string()});
+INSTANTIATE_TEST_SUITE_P(EachEngine, ElectionRoad, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& engine) { return engine.param; });
+
+TEST_P(ElectionRoad, FromAVoterListToTheResult) {
+    std::vector<std::string> making = {"election", "new",
+                                       "--cards",  (dir.path() / "cards.json").string(),
+                                       "--voters", (dir.path() / "voters.csv").string(),
+                                       "--out",    folder.string()};
+    if (GetParam() == "postgresql") {
+        making.insert(making.end(), {"--db", database});
+    }
+    const auto [made, said] = ardenax(making);
     ASSERT_EQ(made, 0) << said;
     EXPECT_NE(said.find("Election TESTE-2027: 2 cards, 4 voters"), std::string::npos) << said;
+    EXPECT_EQ(fs::exists(folder / "election.db"), GetParam() == "sqlite");
     fs::rename(folder / "election-key.pem", key);
 
-    const auto db = (folder / "election.db").string();
-    promotor = std::make_unique<testing::ServeProcess>(std::vector<std::string>{
-        "--role", "promotor", "--db", db, "--ca-file", (dir.path() / "promotor-ca.pem").string()});
+    promotor = std::make_unique<testing::ServeProcess>(
+        std::vector<std::string>{"--role", "promotor", "--db", database, "--ca-file",
+                                 (dir.path() / "promotor-ca.pem").string()});
     smv = std::make_unique<testing::ServeProcess>(std::vector<std::string>{
-        "--role", "smv", "--db", db, "--ca-file", (dir.path() / "smv-ca.pem").string()});
+        "--role", "smv", "--db", database, "--ca-file", (dir.path() / "smv-ca.pem").string(),
+        "--board-key", (dir.path() / "board-key.pem").string()});
     std::ofstream(dir.path() / "ca.pem")
         << contentOf(dir.path() / "promotor-ca.pem") << contentOf(dir.path() / "smv-ca.pem");
     EXPECT_TRUE(smv->promotorUrl.empty());
@@ -127,7 +142,7 @@ TEST_F(ElectionRoad, FromAVoterListToTheResult) {
     }
 
     const auto [exported, listed] =
-        ardenax({"export", "--db", db, "--out", (dir.path() / "audit").string()});
+        ardenax({"export", "--db", database, "--out", (dir.path() / "audit").string()});
     ASSERT_EQ(exported, 0) << listed;
     const json manifest = json::parse(contentOf(dir.path() / "audit" / "manifest.json"));
     ASSERT_EQ(manifest.size(), 5U);

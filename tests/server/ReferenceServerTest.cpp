@@ -8,11 +8,13 @@
 #include "ClientVote.h"
 #include "common/BallotBox.h"
 #include "common/Failures.h"
+#include "common/PostgresServer.h"
 #include "common/TempDir.h"
 #include "crypto/toolkit/Digest.h"
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/Pki.h"
 #include "server/BoardHead.h"
+#include "server/PostgresElectionStore.h"
 #include "server/ReferenceServer.h"
 #include "server/SealedVote.h"
 #include "server/Smv.h"
@@ -415,6 +417,26 @@ TEST_F(ReferenceServerTest, EachRoleServesItsOwnRoutes) {
               "ERROR HTTP 404");
     EXPECT_EQ(post(tokenForm("eleitor4", "demo4"), smv.promotorUrl()), "ERROR HTTP 404");
     EXPECT_EQ(testing::countedVotes(promotor.store()).size(), 1U);
+}
+
+// Vote servers over one PostgreSQL database may run on several machines:
+// the board's key is not found beside the database, it must be given.
+TEST(ReferenceServerOnPostgres, AnSmvMustBeGivenItsBoardKey) {
+    testing::TempDir dir;
+    const auto database = testing::PostgresServer::shared().newDatabase();
+    PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(),
+                                  dir.path() / "election-key.pem");
+    for (const auto role : {ReferenceServer::Role::Smv, ReferenceServer::Role::All}) {
+        EXPECT_EQ(testing::failureNumber(
+                      [&] { ReferenceServer server({.database = database, .role = role}); }),
+                  Failure::InvalidProcedureCall);
+    }
+    const ReferenceServer promotor({.database = database, .role = ReferenceServer::Role::Promotor});
+    EXPECT_EQ(promotor.boardCertificateFile(), std::filesystem::path());
+    const ReferenceServer smv({.database = database,
+                               .boardKeyFile = dir.path() / "board-key.pem",
+                               .role = ReferenceServer::Role::Smv});
+    EXPECT_EQ(smv.boardCertificateFile(), dir.path() / "board.pem");
 }
 
 }  // namespace

@@ -1,0 +1,87 @@
+#include "server/PgConnection.h"
+
+#include <libpq-fe.h>
+
+#include "support/Failure.h"
+
+namespace ardenax::server {
+namespace {
+
+Failure pgFailure(pg_conn* connection, std::string_view operation) {
+    std::string description(operation);
+    description += ": ";
+    description += PQerrorMessage(connection);
+    // libpq ends its messages with a line break.
+    while (!description.empty() && description.back() == '\n') {
+        description.pop_back();
+    }
+    return {Failure::E_Fail, fromUtf8(description), u"PostgreSQL"};
+}
+
+PgResult checked(pg_conn* connection, pg_result* result, std::string_view operation) {
+    PgResult owned(result);
+    const auto status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        throw pgFailure(connection, operation);
+    }
+    return owned;
+}
+
+}  // namespace
+
+void finishConnection(pg_conn* connection) {
+    PQfinish(connection);
+}
+
+PgConnection::PgConnection(const std::string& conninfo)
+    : connection_(PQconnectdb(conninfo.c_str())) {
+    requireConnected("Connect");
+    // Notices (a ROLLBACK after a failed COMMIT, say) are no failures, and
+    // no one reads a server's standard error for them.
+    PQsetNoticeProcessor(
+        connection_.get(), [](void*, const char*) {}, nullptr);
+}
+
+void PgConnection::requireConnected(std::string_view operation) {
+    if (!connection_ || PQstatus(connection_.get()) != CONNECTION_OK) {
+        throw pgFailure(connection_.get(), operation);
+    }
+    // Texts are UTF-8 whatever the database's default.
+    if (PQsetClientEncoding(connection_.get(), "UTF8") != 0) {
+        throw pgFailure(connection_.get(), operation);
+    }
+}
+
+void PgConnection::execute(std::string_view sql) {
+    const std::string text(sql);
+    checked(connection_.get(), PQexec(connection_.get(), text.c_str()), "Execute");
+}
+
+PgResult PgConnection::run(std::string_view sql, const std::vector<PgValue>& values) {
+    const std::string text(sql);
+    std::vector<const char*> pointers;
+    pointers.reserve(values.size());
+    for (const auto& value : values) {
+        pointers.push_back(value ? value->c_str() : nullptr);
+    }
+    return checked(connection_.get(),
+                   PQexecParams(connection_.get(), text.c_str(), static_cast<int>(values.size()),
+                                nullptr, pointers.data(), nullptr, nullptr, 0),
+                   "Run");
+}
+
+bool PgConnection::broken() const {
+    return PQstatus(connection_.get()) == CONNECTION_BAD;
+}
+
+void PgConnection::reset() {
+    PQreset(connection_.get());
+    requireConnected("Reconnect");
+}
+
+std::string PgConnection::databaseName() const {
+    const char* name = PQdb(connection_.get());
+    return name != nullptr ? name : "";
+}
+
+}  // namespace ardenax::server

@@ -1,0 +1,149 @@
+#include "common/PostgresServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "server/PgConnection.h"
+
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
+
+namespace ardenax::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Programs = "/usr/lib/postgresql/15/bin/";
+// Ports are picked free, but another program may take one before the
+// server binds it.
+constexpr int StartAttempts = 5;
+constexpr const char* ServerUser = "nobody";
+
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+std::vector<std::string> asServerUser(std::vector<std::string> command) {
+    if (runningAsRoot()) {
+        command.insert(command.begin(), {"runuser", "-u", ServerUser, "--"});
+    }
+    return command;
+}
+
+// Runs `command` in `folder` to its end, its output added to the folder's
+// commands.log (the tests' own folder may be closed to the server's user);
+// true when it succeeded.
+bool run(std::vector<std::string> command, const fs::path& folder) {
+    const auto log = folder / "commands.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    std::vector<char*> arguments;
+    arguments.reserve(command.size() + 1);
+    for (auto& argument : command) {
+        arguments.push_back(argument.data());
+    }
+    arguments.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawnp(&pid, arguments[0], &actions, nullptr, arguments.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return false;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int freeLoopbackPort() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    const bool bound =
+        ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    ::close(socket);
+    if (!bound) {
+        throw std::runtime_error("no free loopback port");
+    }
+    return ntohs(address.sin_port);
+}
+
+// The server's files must be its user's.
+void giveToServerUser(const fs::path& folder) {
+    if (!runningAsRoot()) {
+        return;
+    }
+    const passwd* user = ::getpwnam(ServerUser);
+    if (user == nullptr || ::chown(folder.c_str(), user->pw_uid, user->pw_gid) != 0) {
+        throw std::runtime_error("cannot give " + folder.string() + " to " + ServerUser);
+    }
+}
+
+}  // namespace
+
+PostgresServer& PostgresServer::shared() {
+    static PostgresServer server;
+    return server;
+}
+
+PostgresServer::PostgresServer() {
+    giveToServerUser(dir_.path());
+    const auto data = dir_.path() / "data";
+    if (!run(asServerUser({Programs + "initdb", "-D", data.string(), "-U", "postgres", "-A",
+                           "trust", "-E", "UTF8", "--locale=C", "--no-sync"}),
+             dir_.path())) {
+        throw std::runtime_error("initdb failed: see " + (dir_.path() / "commands.log").string());
+    }
+    for (int attempt = 0; attempt < StartAttempts; ++attempt) {
+        port_ = freeLoopbackPort();
+        // pg_ctl -w waits, within -t seconds, until the server takes connections.
+        if (run(asServerUser({Programs + "pg_ctl", "-D", data.string(), "-l",
+                              (dir_.path() / "server.log").string(), "-w", "-t", "60", "-o",
+                              "-p " + std::to_string(port_) +
+                                  " -c listen_addresses=127.0.0.1 -c unix_socket_directories=" +
+                                  dir_.path().string() + " -c fsync=off",
+                              "start"}),
+                dir_.path())) {
+            return;
+        }
+    }
+    throw std::runtime_error("the PostgreSQL server did not start: see " +
+                             (dir_.path() / "server.log").string());
+}
+
+PostgresServer::~PostgresServer() {
+    run(asServerUser({Programs + "pg_ctl", "-D", (dir_.path() / "data").string(), "-m", "fast",
+                      "-w", "stop"}),
+        dir_.path());
+}
+
+std::string PostgresServer::uriOf(const std::string& database) const {
+    return "postgresql://postgres@127.0.0.1:" + std::to_string(port_) + "/" + database;
+}
+
+std::string PostgresServer::adminDatabase() const {
+    return uriOf("postgres");
+}
+
+std::string PostgresServer::newDatabase() {
+    const std::string name = "election_" + std::to_string(++databases_);
+    server::PgConnection(adminDatabase())
+        .execute("CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'");
+    return uriOf(name);
+}
+
+}  // namespace ardenax::testing

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "common/TempDir.h"
+
+namespace ardenax::testing {
+
+// A PostgreSQL server from Debian's packages for this test program alone:
+// made in a temporary folder on first use, listening on a free loopback
+// port, run by an unprivileged user when the tests run as root (the server
+// refuses root), and stopped when the program ends.
+class PostgresServer {
+public:
+    static PostgresServer& shared();
+
+    PostgresServer(const PostgresServer&) = delete;
+    PostgresServer& operator=(const PostgresServer&) = delete;
+    ~PostgresServer();
+
+    // The URI of a new, empty database of its own.
+    std::string newDatabase();
+    // The URI of the server's own database, to act on the server as its
+    // operator would.
+    std::string adminDatabase() const;
+
+private:
+    PostgresServer();
+    std::string uriOf(const std::string& database) const;
+
+    TempDir dir_;
+    int port_ = 0;
+    int databases_ = 0;
+};
+
+}  // namespace ardenax::testing
