@@ -186,6 +186,17 @@ def check_entries(board, head):
     return f"all {head['size']} entries give the root of the head signed at {head['time']}"
 
 
+def with_receipt_joined(argv):
+    """A receipt may begin with "-" (base64url), which argparse would take for
+    an option: the word after --receipt is its value, whatever it looks like."""
+    joined = []
+    words = iter(argv)
+    for word in words:
+        value = next(words, None) if word == "--receipt" else None
+        joined.append(word if value is None else f"--receipt={value}")
+    return joined
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--board", required=True, help="https://<voting host>/smv/board")
@@ -193,7 +204,7 @@ def main():
     parser.add_argument("--board-certificate", help="the board key's certificate (PEM)")
     parser.add_argument("--ca-file", help="a CA to trust for HTTPS besides the system's")
     parser.add_argument("--state", help="where the last head seen is kept")
-    args = parser.parse_args()
+    args = parser.parse_args(with_receipt_joined(sys.argv[1:]))
     data = os.environ.get("XDG_DATA_HOME") or os.path.expanduser("~/.local/share")
     name = b64url(hashlib.sha256(args.board.rstrip("/").encode()).digest()) + ".json"
     state = args.state or os.path.join(data, "ardenax", "verify_board", name)

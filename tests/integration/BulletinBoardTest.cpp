@@ -143,6 +143,14 @@ TEST_F(BulletinBoard, EveryAcceptedVoteIsFoundByEachVerifier) {
     EXPECT_TRUE(unknown.printed.starts_with(
         "ardenax verify-receipt: the receipt is not on the board (3 entries, head signed at"))
         << unknown.printed;
+    // A receipt is base64url: one that begins with "-" is still a receipt, not an option.
+    const std::string dashed = "-" + std::string(42, 'A');
+    for (const auto& checked : {verifyReceipt(dashed), python({"--receipt", dashed})}) {
+        EXPECT_EQ(checked.status, 1) << checked.printed;
+        EXPECT_NE(checked.printed.find("the receipt is not on the board (3 entries"),
+                  std::string::npos)
+            << checked.printed;
+    }
 }
 
 // What each alteration of the board is caught as, by each verifier, once
