@@ -266,8 +266,8 @@ PostgresElectionStore::PostgresElectionStore(const std::string& conninfo) : conn
     election_.cards = readCards(connection_);
 }
 
-template <class Work>
-auto PostgresElectionStore::retried(Work work) {
+template <class Work, class Recovery>
+auto PostgresElectionStore::retried(Work work, Recovery recover) {
     try {
         return work();
     } catch (const Failure&) {
@@ -276,7 +276,12 @@ auto PostgresElectionStore::retried(Work work) {
         }
     }
     connection_.reset();
-    return work();
+    return recover();
+}
+
+template <class Work>
+auto PostgresElectionStore::retried(Work work) {
+    return retried(work, work);
 }
 
 std::optional<VoterRecord> PostgresElectionStore::findVoter(const std::string& login) {
@@ -299,20 +304,18 @@ std::string PostgresElectionStore::issueToken(const std::string& login,
         connection_.run("INSERT INTO token (token, login, certificate) VALUES ($1, $2, $3)",
                         {token, login, certificateBase64});
     };
-    try {
-        insert();
-        return token;
-    } catch (const Failure&) {
-        if (!connection_.broken()) {
-            throw;
-        }
-    }
-    connection_.reset();
-    // The insert may have been committed before the connection went.
-    if (connection_.run("SELECT 1 FROM token WHERE token = $1", {token}).rows() == 0) {
-        insert();
-    }
-    return token;
+    return retried(
+        [&] {
+            insert();
+            return token;
+        },
+        [&] {
+            // The insert may have been committed before the connection went.
+            if (connection_.run("SELECT 1 FROM token WHERE token = $1", {token}).rows() == 0) {
+                insert();
+            }
+            return token;
+        });
 }
 
 std::optional<IssuedToken> PostgresElectionStore::findToken(const std::string& token) {
@@ -345,25 +348,24 @@ BallotBoxEntry PostgresElectionStore::storeVote(BallotBoxEntry entry) {
     const std::lock_guard lock(mutex_);
     entry.id = 0;
     const BallotBoxEntry received = entry;
-    try {
-        storeOnce(entry);
-        return entry;
-    } catch (const Failure&) {
-        if (!connection_.broken()) {
-            throw;
-        }
-    }
-    connection_.reset();
-    // Storing it again blindly could store it twice, or refuse it as its own
-    // replay: when the connection went during COMMIT, the row the insert
-    // made tells whether the transaction was committed.
-    if (entry.id != 0 &&
-        connection_.run("SELECT 1 FROM ballot_box WHERE id = $1", {number(entry.id)}).rows() == 1) {
-        return entry;
-    }
-    entry = received;
-    storeOnce(entry);
-    return entry;
+    return retried(
+        [&] {
+            storeOnce(entry);
+            return entry;
+        },
+        [&] {
+            // Storing it again blindly could store it twice, or refuse it as
+            // its own replay: when the connection went during COMMIT, the row
+            // the insert made tells whether the transaction was committed.
+            if (entry.id != 0 &&
+                connection_.run("SELECT 1 FROM ballot_box WHERE id = $1", {number(entry.id)})
+                        .rows() == 1) {
+                return entry;
+            }
+            entry = received;
+            storeOnce(entry);
+            return entry;
+        });
 }
 
 void PostgresElectionStore::storeOnce(BallotBoxEntry& entry) {

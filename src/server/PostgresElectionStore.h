@@ -45,7 +45,10 @@ public:
 
 private:
     // Runs `work`, which reads or writes in one statement or one
-    // transaction, again on a new connection when the server dropped this one.
+    // transaction; when the server dropped the connection, runs `recover` on
+    // a new one (`work` again, where running it twice cannot do it twice).
+    template <class Work, class Recovery>
+    auto retried(Work work, Recovery recover);
     template <class Work>
     auto retried(Work work);
     void storeOnce(BallotBoxEntry& entry);
