@@ -6,12 +6,14 @@
 
 #include "NativeHostInstaller.h"
 #include "common/Failures.h"
+#include "common/FileContent.h"
 #include "common/TempDir.h"
 
 namespace ardenax::host {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contentOf;
 using Browser = NativeHostInstaller::Browser;
 
 nlohmann::json readJson(const fs::path& file) {
@@ -110,11 +112,6 @@ TEST(NativeHostInstaller, InstallWritesAndReplacesUninstallRemoves) {
     const NativeHostInstaller::Target blocked{
         Browser::Chromium, dir.path() / "blocked" / "NativeMessagingHosts" / "m.json", {}};
     EXPECT_NE(testing::failureNumber([&] { NativeHostInstaller::install(blocked, "/h"); }), 0);
-}
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Links planted at the manifest's name and at the name it used to be written

@@ -8,11 +8,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "common/FileContent.h"
 #include "common/PostgresServer.h"
 #include "common/RecordingMessageBox.h"
 #include "common/TempDir.h"
 #include "control/VotingX.h"
-#include "integration/ChildProcess.h"
+#include "integration/ArdenaxCommand.h"
 #include "integration/ServeProcess.h"
 
 namespace ardenax {
@@ -20,21 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Runs `ardenax` with `args` to its end: its exit status and what it printed.
-std::pair<int, std::string> ardenax(const std::vector<std::string>& args) {
-    testing::ChildProcess command(ARDENAX_PROGRAM, args);
-    std::string printed;
-    while (const auto line = command.readLine()) {
-        printed += *line + "\n";
-    }
-    return {command.wait(), printed};
-}
+using testing::contentOf;
 
 class ElectionRoad : public ::testing::TestWithParam<std::string> {
 protected:
@@ -75,8 +62,8 @@ protected:
 
     json tally(const std::string& out) {
         const auto [status, printed] =
-            ardenax({"tally", "--db", database, "--election-key", key.string(), "--out",
-                     (dir.path() / out).string()});
+            testing::runArdenax({"tally", "--db", database, "--election-key", key.string(), "--out",
+                                 (dir.path() / out).string()});
         EXPECT_EQ(status, 0) << printed;
         return json::parse(contentOf(dir.path() / out));
     }
@@ -103,7 +90,7 @@ TEST_P(ElectionRoad, FromAVoterListToTheResult) {
     if (GetParam() == "postgresql") {
         making.insert(making.end(), {"--db", database});
     }
-    const auto [made, said] = ardenax(making);
+    const auto [made, said] = testing::runArdenax(making);
     ASSERT_EQ(made, 0) << said;
     EXPECT_NE(said.find("Election TESTE-2027: 2 cards, 4 voters"), std::string::npos) << said;
     EXPECT_EQ(fs::exists(folder / "election.db"), GetParam() == "sqlite");
@@ -142,15 +129,16 @@ TEST_P(ElectionRoad, FromAVoterListToTheResult) {
     }
 
     const auto [exported, listed] =
-        ardenax({"export", "--db", database, "--out", (dir.path() / "audit").string()});
+        testing::runArdenax({"export", "--db", database, "--out", (dir.path() / "audit").string()});
     ASSERT_EQ(exported, 0) << listed;
     const json manifest = json::parse(contentOf(dir.path() / "audit" / "manifest.json"));
     ASSERT_EQ(manifest.size(), 5U);
     EXPECT_EQ(manifest[4]["verdict"], "OK");
     EXPECT_EQ(manifest[4]["receipt"].get<std::string>().size(), 43U);
     EXPECT_EQ(manifest[4].size(), 4U);
-    const auto [opened, document] = ardenax({"open-vote", "--election-key", key.string(),
-                                             (dir.path() / "audit" / "votes" / "5.vote").string()});
+    const auto [opened, document] =
+        testing::runArdenax({"open-vote", "--election-key", key.string(),
+                             (dir.path() / "audit" / "votes" / "5.vote").string()});
     EXPECT_EQ(opened, 0) << document;
     EXPECT_NE(document.find("<VotingCards id=\"BOT_Presidente\"><Choice>Zé</Choice>"),
               std::string::npos)

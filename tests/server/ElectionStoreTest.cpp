@@ -11,6 +11,7 @@
 
 #include "ClientVote.h"
 #include "common/Failures.h"
+#include "common/FileContent.h"
 #include "common/PostgresServer.h"
 #include "common/TempDir.h"
 #include "crypto/toolkit/Encoding.h"
@@ -31,17 +32,13 @@ namespace ardenax::server {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contentOf;
 using testing::TempDir;
 
 unsigned modeOf(const fs::path& file) {
     struct stat status {};
     EXPECT_EQ(::stat(file.c_str(), &status), 0) << file;
     return status.st_mode & 0777;
-}
-
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The store's behaviour, the same on each engine: the test's election is
