@@ -1,11 +1,16 @@
 #include "server/PgConnection.h"
 
+#include <algorithm>
 #include <libpq-fe.h>
+#include <thread>
 
 #include "support/Failure.h"
 
 namespace ardenax::server {
 namespace {
+
+constexpr std::chrono::milliseconds FirstPause{50};
+constexpr std::chrono::milliseconds LongestPause{1000};
 
 Failure pgFailure(pg_conn* connection, std::string_view operation) {
     std::string description(operation);
@@ -74,8 +79,18 @@ bool PgConnection::broken() const {
     return PQstatus(connection_.get()) == CONNECTION_BAD;
 }
 
-void PgConnection::reset() {
-    PQreset(connection_.get());
+void PgConnection::reconnect(std::chrono::milliseconds patience) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + patience;
+    auto pause = FirstPause;
+    for (;;) {
+        PQreset(connection_.get());
+        if (PQstatus(connection_.get()) == CONNECTION_OK || Clock::now() + pause > deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, LongestPause);
+    }
     requireConnected("Reconnect");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +21,7 @@ using PgValue = std::optional<std::string>;
 
 // One connection to a PostgreSQL server, in UTF-8. Not synchronised: its
 // owner serialises the use. A failure leaves it broken() when the server
-// went away; reset() then connects anew.
+// went away; reconnect() then connects anew.
 class PgConnection {
 public:
     // `conninfo`: a postgresql:// URI or libpq's key=value form.
@@ -32,7 +33,11 @@ public:
     PgResult run(std::string_view sql, const std::vector<PgValue>& values = {});
 
     bool broken() const;
-    void reset();
+    // Connects anew, to whichever of the conninfo's hosts takes it (after a
+    // failover, the promoted standby), trying again with growing pauses while
+    // no server takes connections (a restart takes seconds); raises a
+    // failure once `patience` is spent.
+    void reconnect(std::chrono::milliseconds patience);
     // The database's name, for messages: the connection string may hold a password.
     std::string databaseName() const;
 

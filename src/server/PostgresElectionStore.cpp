@@ -1,5 +1,7 @@
 #include "server/PostgresElectionStore.h"
 
+#include <chrono>
+
 #include "crypto/toolkit/Encoding.h"
 #include "crypto/toolkit/PasswordHash.h"
 #include "crypto/toolkit/Random.h"
@@ -15,6 +17,10 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t SchemaVersion = 1;
 constexpr std::size_t TokenBytes = 16;
+// Rides out a restart of the database (a second or two); an outage longer
+// than this fails the request, well within the time a voter's connection
+// is given, and the next request tries again.
+constexpr std::chrono::seconds ReconnectPatience{8};
 
 // The tables of the SQLite store, times kept in its form too: UTC, to the
 // millisecond, as the text "YYYY-MM-DDTHH:MM:SS.mmmZ".
@@ -275,7 +281,7 @@ auto PostgresElectionStore::retried(Work work, Recovery recover) {
             throw;
         }
     }
-    connection_.reset();
+    connection_.reconnect(ReconnectPatience);
     return recover();
 }
 

@@ -16,8 +16,9 @@ namespace ardenax::server {
 // several machines may share: storing a vote locks the ballot box in the
 // database, so that the board has one order whichever server stores. It
 // holds the election's certificate, never its private key. A connection the
-// server dropped (a restart, a failover) is made anew and the operation
-// tried once more where that cannot do it twice.
+// server dropped (a restart, a failover) is made anew, waiting a few seconds
+// for a server to take it, and the operation tried once more where that
+// cannot do it twice.
 class PostgresElectionStore final : public ElectionStore {
 public:
     // Makes the election of `setup` in the database `conninfo` names (a

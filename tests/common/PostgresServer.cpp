@@ -16,9 +16,10 @@
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
 
 namespace ardenax::testing {
-namespace {
 
 namespace fs = std::filesystem;
+
+namespace {
 
 const std::string Programs = "/usr/lib/postgresql/15/bin/";
 // Ports are picked free, but another program may take one before the
@@ -102,22 +103,14 @@ PostgresServer& PostgresServer::shared() {
 
 PostgresServer::PostgresServer() {
     giveToServerUser(dir_.path());
-    const auto data = dir_.path() / "data";
-    if (!run(asServerUser({Programs + "initdb", "-D", data.string(), "-U", "postgres", "-A",
+    if (!run(asServerUser({Programs + "initdb", "-D", dataDir().string(), "-U", "postgres", "-A",
                            "trust", "-E", "UTF8", "--locale=C", "--no-sync"}),
              dir_.path())) {
         throw std::runtime_error("initdb failed: see " + (dir_.path() / "commands.log").string());
     }
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         port_ = freeLoopbackPort();
-        // pg_ctl -w waits, within -t seconds, until the server takes connections.
-        if (run(asServerUser({Programs + "pg_ctl", "-D", data.string(), "-l",
-                              (dir_.path() / "server.log").string(), "-w", "-t", "60", "-o",
-                              "-p " + std::to_string(port_) +
-                                  " -c listen_addresses=127.0.0.1 -c unix_socket_directories=" +
-                                  dir_.path().string() + " -c fsync=off",
-                              "start"}),
-                dir_.path())) {
+        if (start()) {
             return;
         }
     }
@@ -125,10 +118,36 @@ PostgresServer::PostgresServer() {
                              (dir_.path() / "server.log").string());
 }
 
-PostgresServer::~PostgresServer() {
-    run(asServerUser({Programs + "pg_ctl", "-D", (dir_.path() / "data").string(), "-m", "fast",
-                      "-w", "stop"}),
+fs::path PostgresServer::dataDir() const {
+    return dir_.path() / "data";
+}
+
+bool PostgresServer::start() {
+    // pg_ctl -w waits, within -t seconds, until the server takes connections.
+    return run(asServerUser({Programs + "pg_ctl", "-D", dataDir().string(), "-l",
+                             (dir_.path() / "server.log").string(), "-w", "-t", "60", "-o",
+                             "-p " + std::to_string(port_) +
+                                 " -c listen_addresses=127.0.0.1 -c unix_socket_directories=" +
+                                 dir_.path().string() + " -c fsync=off",
+                             "start"}),
+               dir_.path());
+}
+
+bool PostgresServer::stop(const std::string& mode) {
+    return run(
+        asServerUser({Programs + "pg_ctl", "-D", dataDir().string(), "-m", mode, "-w", "stop"}),
         dir_.path());
+}
+
+void PostgresServer::crashAndRestart() {
+    if (!stop("immediate") || !start()) {
+        throw std::runtime_error("the PostgreSQL server did not restart: see " +
+                                 (dir_.path() / "server.log").string());
+    }
+}
+
+PostgresServer::~PostgresServer() {
+    stop("fast");
 }
 
 std::string PostgresServer::uriOf(const std::string& database) const {

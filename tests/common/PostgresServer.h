@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "common/TempDir.h"
@@ -24,8 +25,17 @@ public:
     // operator would.
     std::string adminDatabase() const;
 
+    // Stops the server as a crash would (no checkpoint, every connection
+    // cut) and starts it again on the same port, as a watchdog or an
+    // operator would.
+    void crashAndRestart();
+
 private:
     PostgresServer();
+    std::filesystem::path dataDir() const;
+    bool start();
+    // `mode`: pg_ctl's "fast" or "immediate".
+    bool stop(const std::string& mode);
     std::string uriOf(const std::string& database) const;
 
     TempDir dir_;
