@@ -203,6 +203,11 @@ TEST(ElectionDatabase, ADatabasesPasswordIsNeverShown) {
         {"postgresql://db.example:5432/eleicao", "postgresql://db.example:5432/eleicao"},
         {"postgresql://db.example/eleicao?user=a:b@c",
          "postgresql://db.example/eleicao?user=a:b@c"},
+        {"postgresql://a:x@h1,h2/eleicao?password=segredo&target_session_attrs=read-write",
+         "postgresql://a@h1,h2/eleicao?target_session_attrs=read-write"},
+        {"postgresql://h/eleicao?sslmode=require&password=segredo",
+         "postgresql://h/eleicao?sslmode=require"},
+        {"postgresql://h/eleicao?password=segredo", "postgresql://h/eleicao"},
         {"/srv/a:b@c/election.db", "/srv/a:b@c/election.db"}};
     for (const auto& [database, expected] : shown) {
         EXPECT_EQ(shownDatabase(database), expected) << database;
