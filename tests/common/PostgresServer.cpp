@@ -158,6 +158,23 @@ std::string PostgresServer::adminDatabase() const {
     return uriOf("postgres");
 }
 
+void PostgresServer::backUp(const std::string& database, const fs::path& file) const {
+    if (!run({Programs + "pg_dump", "--format=custom", "--file=" + file.string(), database},
+             dir_.path())) {
+        throw std::runtime_error("pg_dump failed: see " + (dir_.path() / "commands.log").string());
+    }
+}
+
+std::string PostgresServer::restore(const fs::path& file) {
+    auto database = newDatabase();
+    if (!run({Programs + "pg_restore", "--exit-on-error", "--dbname=" + database, file.string()},
+             dir_.path())) {
+        throw std::runtime_error("pg_restore failed: see " +
+                                 (dir_.path() / "commands.log").string());
+    }
+    return database;
+}
+
 std::string PostgresServer::newDatabase() {
     const std::string name = "election_" + std::to_string(++databases_);
     server::PgConnection(adminDatabase())

@@ -25,6 +25,12 @@ public:
     // operator would.
     std::string adminDatabase() const;
 
+    // An operator's backup of `database` (a URI newDatabase gave) into
+    // `file` with pg_dump, and its restore into a new database, whose URI
+    // comes back.
+    void backUp(const std::string& database, const std::filesystem::path& file) const;
+    std::string restore(const std::filesystem::path& file);
+
     // Stops the server as a crash would (no checkpoint, every connection
     // cut) and starts it again on the same port, as a watchdog or an
     // operator would.

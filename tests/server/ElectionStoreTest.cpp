@@ -451,6 +451,44 @@ TEST(PostgresElectionStoreTest, CarriesOnWhenTheServerEndsItsConnection) {
     EXPECT_EQ(store.boardSize(), 1U);
 }
 
+// An operator's backup while votes are taken, restored: the same ballot box
+// and the same board head, and the board goes on from there.
+TEST(PostgresElectionStoreTest, ABackupRestoresTheSameBoardHead) {
+    TempDir dir;
+    auto& server = testing::PostgresServer::shared();
+    const auto database = server.newDatabase();
+    PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(),
+                                  dir.path() / "key.pem");
+    PostgresElectionStore store(database);
+    const auto certificate = testing::clientCertificate()->exportBase64();
+    for (const auto* login : {"eleitor1", "eleitor2", "eleitor1"}) {
+        const auto token = store.issueToken(login, certificate);
+        ASSERT_EQ(store.storeVote(soundVote(token, login, token)).verdict, "OK");
+    }
+    server.backUp(database, dir.path() / "election.dump");
+    store.storeVote(soundVote(store.issueToken("eleitor3", certificate), "eleitor3", "after"));
+
+    PostgresElectionStore restored(server.restore(dir.path() / "election.dump"));
+    const auto rootOf = [](ElectionStore& board, std::uint64_t size) {
+        return BoardTree([&board](int level, std::uint64_t position) {
+                   return board.boardNode(level, position);
+               })
+            .root(size);
+    };
+    ASSERT_EQ(restored.boardSize(), 3U);
+    EXPECT_EQ(rootOf(restored, 3), rootOf(store, 3));
+    auto box = store.votes();
+    box.pop_back();
+    EXPECT_EQ(summaryOf(restored.votes()), summaryOf(box));
+    // The vote taken after the backup is lost with it; taken again, it goes
+    // on the board where it went the first time.
+    const auto again = restored.storeVote(
+        soundVote(restored.issueToken("eleitor3", certificate), "eleitor3", "after"));
+    EXPECT_EQ(again.id, 4);
+    EXPECT_EQ(restored.boardIndexOf(receiptOf(again.vote)), 3U);
+    EXPECT_EQ(rootOf(restored, 4), rootOf(store, 4));
+}
+
 // The schemas files were made with before this one, with one vote stored.
 constexpr std::string_view SchemaOne = R"sql(
 CREATE TABLE election (singleton INTEGER PRIMARY KEY CHECK (singleton = 1), id TEXT NOT NULL,
