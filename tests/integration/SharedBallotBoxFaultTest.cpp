@@ -97,9 +97,9 @@ protected:
         std::ofstream(dir.path() / "cards.json") << R"({"id": "FALHAS-2027", "potency": "1",
             "cards": [{"name": "Presidente", "slots": 1, "candidates": ["Ana", "Bruno"]}]})";
         std::ofstream(dir.path() / "voters.csv") << "login,password,name\n"
-                                                    "rita,r1,Rita Sousa\n"
-                                                    "vasco,v2,Vasco Lopes\n"
-                                                    "zita,z3,Zita Lima\n";
+                                                    "rita,senha,Rita Sousa\n"
+                                                    "vasco,senha,Vasco Lopes\n"
+                                                    "zita,senha,Zita Lima\n";
         const auto [made, said] =
             runArdenax({"election", "new", "--cards", (dir.path() / "cards.json").string(),
                         "--voters", (dir.path() / "voters.csv").string(), "--out",
@@ -156,10 +156,8 @@ protected:
         environment.promotorUrl = promotor->promotorUrl;
         environment.smvUrl = smvs.at(stream.server)->smvUrl;
         VotingX control(environment);
-        const auto password = stream.login.substr(0, 1) + std::to_string(index + 1);
         ASSERT_EQ(
-            control.obtainToken(fromUtf8("utilizador=" + stream.login + "###senha=" + password))
-                .size(),
+            control.obtainToken(fromUtf8("utilizador=" + stream.login + "###senha=senha")).size(),
             32U);
         control.setPINHash(u"1234");
         int votesAfterFault = 0;
