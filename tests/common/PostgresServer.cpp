@@ -101,13 +101,35 @@ PostgresServer& PostgresServer::shared() {
     return server;
 }
 
-PostgresServer::PostgresServer() {
+PostgresServer::PostgresServer(const std::vector<std::string>& settings) {
+    for (const auto& setting : settings) {
+        settings_ += " -c " + setting;
+    }
     giveToServerUser(dir_.path());
     if (!run(asServerUser({Programs + "initdb", "-D", dataDir().string(), "-U", "postgres", "-A",
                            "trust", "-E", "UTF8", "--locale=C", "--no-sync"}),
              dir_.path())) {
         throw std::runtime_error("initdb failed: see " + (dir_.path() / "commands.log").string());
     }
+    startOnFreePort();
+}
+
+PostgresServer::PostgresServer(const PostgresServer& primary, const std::string& name) {
+    giveToServerUser(dir_.path());
+    // -R leaves the connection to the primary in the copy's settings, the
+    // name with it, and starts the copy as its standby.
+    if (!run(asServerUser({Programs + "pg_basebackup", "-D", dataDir().string(), "-R", "-X",
+                           "stream", "--no-sync", "-d",
+                           "host=127.0.0.1 port=" + std::to_string(primary.port_) +
+                               " user=postgres application_name=" + name}),
+             dir_.path())) {
+        throw std::runtime_error("pg_basebackup failed: see " +
+                                 (dir_.path() / "commands.log").string());
+    }
+    startOnFreePort();
+}
+
+void PostgresServer::startOnFreePort() {
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         port_ = freeLoopbackPort();
         if (start()) {
@@ -128,7 +150,7 @@ bool PostgresServer::start() {
                              (dir_.path() / "server.log").string(), "-w", "-t", "60", "-o",
                              "-p " + std::to_string(port_) +
                                  " -c listen_addresses=127.0.0.1 -c unix_socket_directories=" +
-                                 dir_.path().string() + " -c fsync=off",
+                                 dir_.path().string() + " -c fsync=off" + settings_,
                              "start"}),
                dir_.path());
 }
@@ -146,12 +168,32 @@ void PostgresServer::crashAndRestart() {
     }
 }
 
+void PostgresServer::crash() {
+    if (!stop("immediate")) {
+        throw std::runtime_error("the PostgreSQL server did not stop: see " +
+                                 (dir_.path() / "server.log").string());
+    }
+}
+
+void PostgresServer::promote() {
+    if (!run(asServerUser(
+                 {Programs + "pg_ctl", "-D", dataDir().string(), "-w", "-t", "60", "promote"}),
+             dir_.path())) {
+        throw std::runtime_error("the PostgreSQL standby was not promoted: see " +
+                                 (dir_.path() / "server.log").string());
+    }
+}
+
 PostgresServer::~PostgresServer() {
     stop("fast");
 }
 
+std::string PostgresServer::address() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
+
 std::string PostgresServer::uriOf(const std::string& database) const {
-    return "postgresql://postgres@127.0.0.1:" + std::to_string(port_) + "/" + database;
+    return "postgresql://postgres@" + address() + "/" + database;
 }
 
 std::string PostgresServer::adminDatabase() const {
@@ -175,11 +217,22 @@ std::string PostgresServer::restore(const fs::path& file) {
     return database;
 }
 
-std::string PostgresServer::newDatabase() {
-    const std::string name = "election_" + std::to_string(++databases_);
+std::string PostgresServer::createDatabase() {
+    std::string name = "election_" + std::to_string(++databases_);
     server::PgConnection(adminDatabase())
         .execute("CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'");
-    return uriOf(name);
+    return name;
+}
+
+std::string PostgresServer::newDatabase() {
+    return uriOf(createDatabase());
+}
+
+std::string PostgresServer::newDatabaseWithStandby(const PostgresServer& standby) {
+    // libpq tries the hosts in order, passing over any that is down or
+    // takes no writes (a standby not yet promoted).
+    return "postgresql://postgres@" + address() + "," + standby.address() + "/" + createDatabase() +
+           "?target_session_attrs=read-write";
 }
 
 }  // namespace ardenax::testing

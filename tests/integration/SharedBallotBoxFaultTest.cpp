@@ -1,8 +1,9 @@
 // Faults while votes stream into one PostgreSQL ballot box through several
-// vote servers: a vote server killed outright, and the database crashed and
-// started again. Whatever fails, every vote answered OK is stored and counts
-// once, each voter's last vote counts, and the board keeps one history that
-// every head signed on the way begins.
+// vote servers: a vote server killed outright, the database crashed and
+// started again, and the database's primary crashed for good and its
+// standby promoted in its place. Whatever fails, every vote answered OK is
+// stored and counts once, each voter's last vote counts, and the board keeps
+// one history that every head signed on the way begins.
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
@@ -28,6 +29,7 @@
 #include "integration/ServeProcess.h"
 #include "server/BoardHead.h"
 #include "server/MerkleTree.h"
+#include "server/PgConnection.h"
 
 namespace ardenax {
 namespace {
@@ -297,6 +299,20 @@ protected:
     SharedBallotBoxFaults() : SharedBallotBox(testing::PostgresServer::shared().newDatabase()) {}
 };
 
+// A primary whose every commit waits until its standby holds it: without
+// that, a vote answered OK could be missing from the standby it fails over to.
+struct SynchronousPair {
+    testing::PostgresServer primary{
+        std::vector<std::string>{"synchronous_standby_names=standby", "synchronous_commit=on"}};
+    testing::PostgresServer standby{primary, "standby"};
+};
+
+// The pair is made before, and goes after, the servers over it.
+class SharedBallotBoxFailover : protected SynchronousPair, public SharedBallotBox {
+protected:
+    SharedBallotBoxFailover() : SharedBallotBox(primary.newDatabaseWithStandby(standby)) {}
+};
+
 TEST_F(SharedBallotBoxFaults, AVoteServerKilledWhileTwoOthersTakeVotesLosesNoAnsweredVote) {
     startVoteServers(3);
     std::vector<Stream> streams = {{.login = "rita", .server = 0},
@@ -327,6 +343,26 @@ TEST_F(SharedBallotBoxFaults, TheDatabaseRestartedInTheMiddleOfAStreamLosesNoAns
     runStreams(streams, 0, [] { testing::PostgresServer::shared().crashAndRestart(); });
 
     // The vote servers wait for the database and connect anew.
+    expectEveryVoteAcceptedAndCounted(streams);
+}
+
+TEST_F(SharedBallotBoxFailover, APrimaryCrashedAndItsStandbyPromotedLosesNoAnsweredVote) {
+    startVoteServers(2);
+    std::vector<Stream> streams = {{.login = "rita", .server = 0},
+                                   {.login = "vasco", .server = 1},
+                                   {.login = "zita", .server = 1}};
+    EXPECT_EQ(server::PgConnection(primary.adminDatabase())
+                  .run("SELECT string_agg(application_name || ' ' || sync_state, ', ') "
+                       "FROM pg_stat_replication")
+                  .text(0, 0),
+              "standby sync");
+    runStreams(streams, 0, [this] {
+        primary.crash();
+        standby.promote();
+    });
+
+    // The vote servers find the promoted standby through the database's
+    // list of hosts, and tally and export read it there.
     expectEveryVoteAcceptedAndCounted(streams);
 }
 
