@@ -363,8 +363,14 @@ BallotBoxEntry PostgresElectionStore::storeVote(BallotBoxEntry entry) {
             // Storing it again blindly could store it twice, or refuse it as
             // its own replay: when the connection went during COMMIT, the row
             // the insert made tells whether the transaction was committed.
+            // The row with its id and its vote: after a crash or a failover
+            // the id of an insert never committed may go to another row, the
+            // sequence's advance having reached neither the disk nor the
+            // standby.
             if (entry.id != 0 &&
-                connection_.run("SELECT 1 FROM ballot_box WHERE id = $1", {number(entry.id)})
+                connection_
+                        .run("SELECT 1 FROM ballot_box WHERE id = $1 AND vote = $2",
+                             {number(entry.id), entry.vote})
                         .rows() == 1) {
                 return entry;
             }
