@@ -1,6 +1,7 @@
 #include "server/PgConnection.h"
 
 #include <algorithm>
+#include <array>
 #include <libpq-fe.h>
 #include <thread>
 
@@ -38,8 +39,30 @@ void finishConnection(pg_conn* connection) {
     PQfinish(connection);
 }
 
-PgConnection::PgConnection(const std::string& conninfo)
-    : connection_(PQconnectdb(conninfo.c_str())) {
+PgConnection::PgConnection(const std::string& conninfo) {
+    // libpq quotes the part it cannot parse in its message, and that part
+    // may be the password.
+    char* error = nullptr;
+    PQconninfoOption* parsed = PQconninfoParse(conninfo.c_str(), &error);
+    PQfreemem(error);
+    if (parsed == nullptr) {
+        throw Failure(Failure::E_Fail, u"Connect: the database's connection string does not parse",
+                      u"PostgreSQL");
+    }
+    PQconninfoFree(parsed);
+    // A server whose machine is gone answers nothing: these bound how long
+    // a connection attempt, or a connection, waits for it before it counts
+    // as broken. The connection string, expanded after them, may set others.
+    const std::array<const char*, 7> keywords = {"connect_timeout",
+                                                 "keepalives_idle",
+                                                 "keepalives_interval",
+                                                 "keepalives_count",
+                                                 "tcp_user_timeout",
+                                                 "dbname",
+                                                 nullptr};
+    const std::array<const char*, 7> values = {"2",    "5", "2", "2", "5000", conninfo.c_str(),
+                                               nullptr};
+    connection_.reset(PQconnectdbParams(keywords.data(), values.data(), 1));
     requireConnected("Connect");
     // Notices (a ROLLBACK after a failed COMMIT, say) are no failures, and
     // no one reads a server's standard error for them.

@@ -17,10 +17,14 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t SchemaVersion = 1;
 constexpr std::size_t TokenBytes = 16;
-// Rides out a restart of the database (a second or two); an outage longer
-// than this fails the request, well within the time a voter's connection
-// is given, and the next request tries again.
-constexpr std::chrono::seconds ReconnectPatience{8};
+// How long one call may take, waiting for the connection and for the
+// database (a restart of a second or two is ridden out): a vote's request
+// makes two, which end well within the time its connection is given, so that
+// nothing is stored after its voter was told it failed.
+constexpr std::chrono::seconds CallBudget{4};
+// The key of the advisory lock that stores one vote at a time in the
+// database (advisory locks are the database's own, not the server's).
+constexpr std::string_view StoringLock = "SELECT pg_advisory_xact_lock(6365417321)";
 
 // The tables of the SQLite store, times kept in its form too: UTC, to the
 // millisecond, as the text "YYYY-MM-DDTHH:MM:SS.mmmZ".
@@ -94,7 +98,7 @@ INSERT INTO schema_version (singleton, version) VALUES (1, 1);
 class Transaction {
 public:
     explicit Transaction(PgConnection& connection) : connection_(connection) {
-        connection_.execute("BEGIN");
+        connection_.execute("BEGIN ISOLATION LEVEL READ COMMITTED");
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -272,8 +276,18 @@ PostgresElectionStore::PostgresElectionStore(const std::string& conninfo) : conn
     election_.cards = readCards(connection_);
 }
 
+Failure PostgresElectionStore::tookTooLong() {
+    return {Failure::E_Fail, u"The database took too long to answer", u"PostgreSQL"};
+}
+
 template <class Work, class Recovery>
 auto PostgresElectionStore::retried(Work work, Recovery recover) {
+    const auto deadline = Clock::now() + CallBudget;
+    const std::unique_lock lock(mutex_, deadline);
+    if (!lock.owns_lock()) {
+        throw tookTooLong();
+    }
+    deadline_ = deadline;
     try {
         return work();
     } catch (const Failure&) {
@@ -281,7 +295,8 @@ auto PostgresElectionStore::retried(Work work, Recovery recover) {
             throw;
         }
     }
-    connection_.reconnect(ReconnectPatience);
+    connection_.reconnect(
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
     return recover();
 }
 
@@ -291,7 +306,6 @@ auto PostgresElectionStore::retried(Work work) {
 }
 
 std::optional<VoterRecord> PostgresElectionStore::findVoter(const std::string& login) {
-    const std::lock_guard lock(mutex_);
     return retried([&]() -> std::optional<VoterRecord> {
         const auto row = connection_.run(
             "SELECT login, password_hash, display_name FROM voter WHERE login = $1", {login});
@@ -305,27 +319,18 @@ std::optional<VoterRecord> PostgresElectionStore::findVoter(const std::string& l
 std::string PostgresElectionStore::issueToken(const std::string& login,
                                               const std::string& certificateBase64) {
     std::string token = toolkit::toHex(toolkit::randomBytes(TokenBytes));
-    const std::lock_guard lock(mutex_);
-    const auto insert = [&] {
-        connection_.run("INSERT INTO token (token, login, certificate) VALUES ($1, $2, $3)",
+    const auto insert = [&](std::string_view ifThere) {
+        connection_.run("INSERT INTO token (token, login, certificate) VALUES ($1, $2, $3)" +
+                            std::string(ifThere),
                         {token, login, certificateBase64});
+        return token;
     };
-    return retried(
-        [&] {
-            insert();
-            return token;
-        },
-        [&] {
-            // The insert may have been committed before the connection went.
-            if (connection_.run("SELECT 1 FROM token WHERE token = $1", {token}).rows() == 0) {
-                insert();
-            }
-            return token;
-        });
+    // The insert may have been committed before the connection went, or be
+    // committing still: a random token can meet no other.
+    return retried([&] { return insert(""); }, [&] { return insert(" ON CONFLICT DO NOTHING"); });
 }
 
 std::optional<IssuedToken> PostgresElectionStore::findToken(const std::string& token) {
-    const std::lock_guard lock(mutex_);
     return retried([&]() -> std::optional<IssuedToken> {
         const auto row = connection_.run(
             "SELECT token, login, certificate, issued_at FROM token WHERE token = $1", {token});
@@ -337,7 +342,6 @@ std::optional<IssuedToken> PostgresElectionStore::findToken(const std::string& t
 }
 
 std::optional<std::string> PostgresElectionStore::latestToken(const std::string& login) {
-    const std::lock_guard lock(mutex_);
     return retried([&] { return latestTokenOf(login); });
 }
 
@@ -351,41 +355,46 @@ std::optional<std::string> PostgresElectionStore::latestTokenOf(const std::strin
 }
 
 BallotBoxEntry PostgresElectionStore::storeVote(BallotBoxEntry entry) {
-    const std::lock_guard lock(mutex_);
     entry.id = 0;
     const BallotBoxEntry received = entry;
     return retried(
         [&] {
-            storeOnce(entry);
+            storeOnce(entry, nullptr);
             return entry;
         },
         [&] {
-            // Storing it again blindly could store it twice, or refuse it as
-            // its own replay: when the connection went during COMMIT, the row
-            // the insert made tells whether the transaction was committed.
-            // The row with its id and its vote: after a crash or a failover
-            // the id of an insert never committed may go to another row, the
-            // sequence's advance having reached neither the disk nor the
-            // standby.
-            if (entry.id != 0 &&
-                connection_
-                        .run("SELECT 1 FROM ballot_box WHERE id = $1 AND vote = $2",
-                             {number(entry.id), entry.vote})
-                        .rows() == 1) {
-                return entry;
-            }
+            const BallotBoxEntry tried = entry;
             entry = received;
-            storeOnce(entry);
+            storeOnce(entry, &tried);
             return entry;
         });
 }
 
-void PostgresElectionStore::storeOnce(BallotBoxEntry& entry) {
+void PostgresElectionStore::storeOnce(BallotBoxEntry& entry, const BallotBoxEntry* tried) {
     Transaction transaction(connection_);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    if (left <= 0) {
+        throw tookTooLong();
+    }
+    connection_.execute("SET LOCAL lock_timeout = " + std::to_string(left));
     // One vote stored at a time, whichever server stores it: the checks see
-    // every vote stored before, and the board grows in one order. Readers
-    // are not held up.
-    connection_.execute("LOCK TABLE ballot_box IN EXCLUSIVE MODE");
+    // every vote stored before, and the board grows in one order. Readers,
+    // and the database's own upkeep of the table, are not held up.
+    connection_.execute(StoringLock);
+    // Storing a vote again blindly, after the connection went, could store
+    // it twice or refuse it as its own replay: under the lock, the earlier
+    // transaction has ended, and the row its insert made, holding this vote
+    // (after a crash or a failover the id of an insert never committed may go
+    // to another), tells whether it was committed.
+    if (tried != nullptr && tried->id != 0 &&
+        connection_
+                .run("SELECT 1 FROM ballot_box WHERE id = $1 AND vote = $2",
+                     {number(tried->id), tried->vote})
+                .rows() == 1) {
+        entry = *tried;
+        return;
+    }
     if (entry.counts) {
         if (const auto refusal = replayRefusal(entry)) {
             entry.verdict = *refusal;
@@ -405,6 +414,11 @@ void PostgresElectionStore::storeOnce(BallotBoxEntry& entry) {
     entry.receivedAt = stored.text(0, 1);
     if (entry.verdict == "OK") {
         appendToBoard(connection_, entry.vote, entry.receivedAt);
+    }
+    // Too late, its voter's request may have been cut off and the voter
+    // voted again: this vote must not become the later one.
+    if (Clock::now() >= deadline_) {
+        throw tookTooLong();
     }
     transaction.commit();
 }
@@ -427,7 +441,6 @@ std::optional<std::string> PostgresElectionStore::replayRefusal(const BallotBoxE
 }
 
 std::optional<BallotBoxEntry> PostgresElectionStore::findSubmission(const std::string& submission) {
-    const std::lock_guard lock(mutex_);
     return retried([&]() -> std::optional<BallotBoxEntry> {
         const auto row = connection_.run(
             "SELECT " + std::string(EntryColumns) +
@@ -441,7 +454,6 @@ std::optional<BallotBoxEntry> PostgresElectionStore::findSubmission(const std::s
 }
 
 std::vector<BallotBoxEntry> PostgresElectionStore::votes() {
-    const std::lock_guard lock(mutex_);
     return retried([&] {
         const auto rows =
             connection_.run("SELECT " + std::string(EntryColumns) + " FROM ballot_box ORDER BY id");
@@ -455,13 +467,11 @@ std::vector<BallotBoxEntry> PostgresElectionStore::votes() {
 }
 
 std::uint64_t PostgresElectionStore::boardSize() {
-    const std::lock_guard lock(mutex_);
     return retried([&] { return boardSizeIn(connection_); });
 }
 
 std::vector<ElectionStore::BoardLeaf> PostgresElectionStore::boardLeaves(std::uint64_t start,
                                                                          std::uint64_t end) {
-    const std::lock_guard lock(mutex_);
     return retried([&] {
         const auto rows = connection_.run(
             "SELECT position, receipt, added_at FROM board_leaf "
@@ -478,7 +488,6 @@ std::vector<ElectionStore::BoardLeaf> PostgresElectionStore::boardLeaves(std::ui
 }
 
 std::optional<std::uint64_t> PostgresElectionStore::boardIndexOf(const std::string& receipt) {
-    const std::lock_guard lock(mutex_);
     return retried([&]() -> std::optional<std::uint64_t> {
         const auto row =
             connection_.run("SELECT position FROM board_leaf WHERE receipt = $1", {receipt});
@@ -490,7 +499,6 @@ std::optional<std::uint64_t> PostgresElectionStore::boardIndexOf(const std::stri
 }
 
 merkle::Hash PostgresElectionStore::boardNode(int level, std::uint64_t position) {
-    const std::lock_guard lock(mutex_);
     return retried([&] { return readNode(connection_, level, position); });
 }
 

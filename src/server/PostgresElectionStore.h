@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -9,6 +10,7 @@
 
 #include "server/ElectionStore.h"
 #include "server/PgConnection.h"
+#include "support/Failure.h"
 
 namespace ardenax::server {
 
@@ -48,15 +50,25 @@ private:
     // Runs `work`, which reads or writes in one statement or one
     // transaction; when the server dropped the connection, runs `recover` on
     // a new one (`work` again, where running it twice cannot do it twice).
+    // The whole call, waiting for the store and the database included, ends
+    // within a few seconds, or fails.
     template <class Work, class Recovery>
     auto retried(Work work, Recovery recover);
     template <class Work>
     auto retried(Work work);
-    void storeOnce(BallotBoxEntry& entry);
+    static Failure tookTooLong();
+    // Stores `entry` in one transaction, unless `tried`, an attempt whose
+    // connection went, was committed: then `entry` becomes it.
+    void storeOnce(BallotBoxEntry& entry, const BallotBoxEntry* tried);
     std::optional<std::string> replayRefusal(const BallotBoxEntry& entry);
     std::optional<std::string> latestTokenOf(const std::string& login);
 
-    std::mutex mutex_;
+    using Clock = std::chrono::steady_clock;
+
+    // One connection, used by one call at a time.
+    std::timed_mutex mutex_;
+    // When the call that holds mutex_ must have ended.
+    Clock::time_point deadline_;
     PgConnection connection_;
     Election election_;
 };
