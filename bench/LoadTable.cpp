@@ -1,0 +1,60 @@
+#include "LoadTable.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace ardenax::bench {
+namespace {
+
+template <class... Values>
+std::string formatted(const char* pattern, Values... values) {
+    std::array<char, 160> text{};
+    std::snprintf(text.data(), text.size(), pattern, values...);
+    return text.data();
+}
+
+}  // namespace
+
+double percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    const auto at =
+        values.begin() + static_cast<std::ptrdiff_t>(std::max<std::size_t>(rank, 1) - 1);
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+void LoadTable::add(std::string name, LoadResult result) {
+    rows_.push_back({std::move(name), std::move(result)});
+}
+
+double LoadTable::votesPerSecond(const LoadResult& result) {
+    return result.seconds > 0 ? static_cast<double>(result.ok) / result.seconds : 0;
+}
+
+void LoadTable::print(std::ostream& out) const {
+    out << formatted("%-22s %8s %9s %9s %9s %8s %8s %9s\n", "servers", "seconds", "votes/s",
+                     "p50 ms", "p99 ms", "OK", "failed", "to first");
+    for (const auto& [name, result] : rows_) {
+        const double rate = votesPerSecond(result);
+        const double first = votesPerSecond(rows_.front().result);
+        const std::string ratio =
+            &result == &rows_.front().result || first == 0 ? "-" : formatted("%.2fx", rate / first);
+        out << formatted("%-22s %8.1f %9.1f %9.1f %9.1f %8zu %8zu %9s\n", name.c_str(),
+                         result.seconds, rate, percentile(result.answerMillis, 0.5),
+                         percentile(result.answerMillis, 0.99), result.ok, result.failed,
+                         ratio.c_str());
+    }
+    for (const auto& [name, result] : rows_) {
+        for (const auto& [text, times] : result.failures) {
+            out << name << ": " << times << " x " << text << '\n';
+        }
+    }
+}
+
+}  // namespace ardenax::bench
