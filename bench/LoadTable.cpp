@@ -29,8 +29,8 @@ double percentile(std::vector<double> values, double fraction) {
     return *at;
 }
 
-void LoadTable::add(std::string name, LoadResult result) {
-    rows_.push_back({std::move(name), std::move(result)});
+void LoadTable::add(std::string name, LoadResult result, CpuSpent cpu) {
+    rows_.push_back({std::move(name), std::move(result), cpu});
 }
 
 double LoadTable::votesPerSecond(const LoadResult& result) {
@@ -38,9 +38,19 @@ double LoadTable::votesPerSecond(const LoadResult& result) {
 }
 
 void LoadTable::print(std::ostream& out) const {
+    printRates(out);
+    printCpu(out);
+    for (const auto& [name, result, cpu] : rows_) {
+        for (const auto& [text, times] : result.failures) {
+            out << name << ": " << times << " x " << text << '\n';
+        }
+    }
+}
+
+void LoadTable::printRates(std::ostream& out) const {
     out << formatted("%-22s %8s %9s %9s %9s %8s %8s %9s\n", "servers", "seconds", "votes/s",
                      "p50 ms", "p99 ms", "OK", "failed", "to first");
-    for (const auto& [name, result] : rows_) {
+    for (const auto& [name, result, cpu] : rows_) {
         const double rate = votesPerSecond(result);
         const double first = votesPerSecond(rows_.front().result);
         const std::string ratio =
@@ -50,10 +60,23 @@ void LoadTable::print(std::ostream& out) const {
                          percentile(result.answerMillis, 0.99), result.ok, result.failed,
                          ratio.c_str());
     }
-    for (const auto& [name, result] : rows_) {
-        for (const auto& [text, times] : result.failures) {
-            out << name << ": " << times << " x " << text << '\n';
-        }
+}
+
+void LoadTable::printCpu(std::ostream& out) const {
+    out << "\nProcessor time per OK vote, in ms, and its share of all the cores' time:\n"
+        << formatted("%-22s %15s %15s %15s %15s %6s\n", "servers", "load generator", "SMVs",
+                     "PostgreSQL", "rest of machine", "idle");
+    for (const auto& [name, result, cpu] : rows_) {
+        const double total = cpu.generator + cpu.servers + cpu.database + cpu.rest + cpu.idle;
+        const double votes = static_cast<double>(std::max<std::size_t>(result.ok, 1));
+        const auto part = [&](double seconds) {
+            return formatted("%6.2f (%3.0f%%)", 1000 * seconds / votes,
+                             total > 0 ? 100 * seconds / total : 0);
+        };
+        out << formatted("%-22s %15s %15s %15s %15s %5.0f%%\n", name.c_str(),
+                         part(cpu.generator).c_str(), part(cpu.servers).c_str(),
+                         part(cpu.database).c_str(), part(cpu.rest).c_str(),
+                         total > 0 ? 100 * cpu.idle / total : 0);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CpuUse.h"
 #include "LoadGenerator.h"
 
 namespace ardenax::bench {
@@ -13,19 +14,23 @@ namespace ardenax::bench {
 double percentile(std::vector<double> values, double fraction);
 
 // The load runs as one table: a row each, its votes a second beside those of
-// the first row, then what each refusal or failure was.
+// the first row; then where the processor time went in each, and what each
+// refusal or failure was.
 class LoadTable {
 public:
-    void add(std::string name, LoadResult result);
+    void add(std::string name, LoadResult result, CpuSpent cpu);
     void print(std::ostream& out) const;
 
 private:
     struct Row {
         std::string name;
         LoadResult result;
+        CpuSpent cpu;
     };
 
     static double votesPerSecond(const LoadResult& result);
+    void printRates(std::ostream& out) const;
+    void printCpu(std::ostream& out) const;
 
     std::vector<Row> rows_;
 };
