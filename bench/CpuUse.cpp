@@ -1,5 +1,6 @@
 #include "CpuUse.h"
 
+#include <algorithm>
 #include <fstream>
 #include <numeric>
 #include <sstream>
@@ -47,7 +48,7 @@ CpuMeter::CpuMeter(std::vector<pid_t> servers, std::vector<pid_t> database)
     : servers_(std::move(servers)), database_(std::move(database)), start_(now()) {}
 
 CpuMeter::Totals CpuMeter::now() const {
-    Totals totals{processSeconds(::getpid()), sumOf(servers_), sumOf(database_), 0, 0};
+    Totals totals{processSeconds(::getpid()), sumOf(servers_), sumOf(database_), 0, 0, 0};
     // The first line of /proc/stat: the ticks of every core, by kind.
     std::ifstream stat("/proc/stat");
     std::string cpu;
@@ -60,6 +61,7 @@ CpuMeter::Totals CpuMeter::now() const {
     double softirq = 0;
     double steal = 0;
     stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+    totals.interrupts = (irq + softirq) / ticksPerSecond();
     totals.busy = (user + nice + system + irq + softirq + steal) / ticksPerSecond();
     totals.idle = (idle + iowait) / ticksPerSecond();
     return totals;
@@ -67,9 +69,16 @@ CpuMeter::Totals CpuMeter::now() const {
 
 CpuSpent CpuMeter::spent() const {
     const Totals end = now();
-    CpuSpent spent{end.generator - start_.generator, end.servers - start_.servers,
-                   end.database - start_.database, 0, end.idle - start_.idle};
-    spent.rest = end.busy - start_.busy - spent.generator - spent.servers - spent.database;
+    CpuSpent spent{end.generator - start_.generator,
+                   end.servers - start_.servers,
+                   end.database - start_.database,
+                   end.interrupts - start_.interrupts,
+                   0,
+                   end.idle - start_.idle};
+    // The processes' counters and the machine's are sampled apart, so on a
+    // quiet machine the difference may come out a little below zero.
+    spent.rest = std::max(0.0, end.busy - start_.busy - spent.generator - spent.servers -
+                                   spent.database - spent.interrupts);
     return spent;
 }
 

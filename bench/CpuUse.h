@@ -6,14 +6,16 @@
 
 namespace ardenax::bench {
 
-// Where the machine's processor time went while a load ran: the load
-// generator (this process), the vote servers, the database's server
-// processes, and the rest (anything else the machine ran), in seconds
-// counted from the meter's start.
+// Where the machine's processor time went while a load ran, in seconds
+// counted from the meter's start: the load generator (this process), the
+// vote servers, the database's server processes, the kernel's interrupt
+// work (much of loopback networking, counted to no process), and the rest
+// (the kernel's other threads, such as the disk's, and other programs).
 struct CpuSpent {
     double generator = 0;
     double servers = 0;
     double database = 0;
+    double interrupts = 0;
     double rest = 0;
     double idle = 0;
 };
@@ -33,6 +35,7 @@ private:
         double generator = 0;
         double servers = 0;
         double database = 0;
+        double interrupts = 0;
         double busy = 0;
         double idle = 0;
     };

@@ -49,7 +49,13 @@ PostOutcome KeptConnection::post(const std::string& formBody) {
     if (std::chrono::steady_clock::now() - opened_ > RenewAfter) {
         open();
     }
-    const auto result = client_->Post(path_, formBody, std::string(FormType));
+    auto result = client_->Post(path_, formBody, std::string(FormType));
+    if (!result && result.error() == httplib::Error::Write) {
+        // The server closed the kept connection as the post began, so it did
+        // not get the vote: sent again on a new connection, as a browser does.
+        open();
+        result = client_->Post(path_, formBody, std::string(FormType));
+    }
     if (!result) {
         // The next post starts on a connection of its own.
         open();

@@ -64,20 +64,24 @@ void LoadTable::printRates(std::ostream& out) const {
 
 void LoadTable::printCpu(std::ostream& out) const {
     out << "\nProcessor time per OK vote, in ms, and its share of all the cores' time:\n"
-        << formatted("%-22s %15s %15s %15s %15s %6s\n", "servers", "load generator", "SMVs",
-                     "PostgreSQL", "rest of machine", "idle");
+        << formatted("%-22s %13s %13s %13s %13s %13s %5s\n", "servers", "generator", "SMVs",
+                     "PostgreSQL", "interrupts", "rest", "idle");
     for (const auto& [name, result, cpu] : rows_) {
-        const double total = cpu.generator + cpu.servers + cpu.database + cpu.rest + cpu.idle;
+        const double total =
+            cpu.generator + cpu.servers + cpu.database + cpu.interrupts + cpu.rest + cpu.idle;
         const double votes = static_cast<double>(std::max<std::size_t>(result.ok, 1));
         const auto part = [&](double seconds) {
-            return formatted("%6.2f (%3.0f%%)", 1000 * seconds / votes,
+            return formatted("%5.2f (%3.0f%%)", 1000 * seconds / votes,
                              total > 0 ? 100 * seconds / total : 0);
         };
-        out << formatted("%-22s %15s %15s %15s %15s %5.0f%%\n", name.c_str(),
+        out << formatted("%-22s %13s %13s %13s %13s %13s %4.0f%%\n", name.c_str(),
                          part(cpu.generator).c_str(), part(cpu.servers).c_str(),
-                         part(cpu.database).c_str(), part(cpu.rest).c_str(),
-                         total > 0 ? 100 * cpu.idle / total : 0);
+                         part(cpu.database).c_str(), part(cpu.interrupts).c_str(),
+                         part(cpu.rest).c_str(), total > 0 ? 100 * cpu.idle / total : 0);
     }
+    out << "(interrupts: the kernel's, much of it loopback networking; rest: its other "
+           "threads, such as\nthe disk's, and whatever else the machine ran. The counters are "
+           "sampled: the parts add\nup to 100% within a few percent.)\n";
 }
 
 }  // namespace ardenax::bench
