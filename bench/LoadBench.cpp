@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 
 #include "CpuUse.h"
 #include "LoadElection.h"
@@ -95,6 +96,22 @@ int secondsOf(int argc, char** argv) {
     return 0;
 }
 
+void printMethod(std::ostream& out, int seconds) {
+    out << "Votes posted to `ardenax serve --role smv` processes over loopback HTTPS, " << seconds
+        << " s a row at most.\n"
+        << "A closed loop of " << Clients
+        << " clients, each posting its next vote as soon as its last is answered, on a\n"
+        << "kept connection to each SMV, the SMVs taken in turn (a connection is renewed every "
+           "few\nseconds; a post cut by the server's closing it is sent again on a new one). "
+           "The votes were\nsealed and signed beforehand ("
+        << Voters
+        << " voters, each voting again and again); an answer's time is\nfrom its post to its "
+           "answer. The load generator, the servers and the database share this\nmachine's "
+        << std::thread::hardware_concurrency()
+        << " cores. SQLite syncs each vote to disk; the PostgreSQL server, as the tests "
+           "start\nit, runs with fsync=off, which flatters its figures.\n\n";
+}
+
 }  // namespace
 }  // namespace ardenax::bench
 
@@ -109,20 +126,7 @@ int main(int argc, char** argv) {
                   << DefaultSeconds << " by default)\n";
         return 2;
     }
-    std::cout << "Votes posted to `ardenax serve --role smv` processes over loopback HTTPS, "
-              << seconds << " s a row at most.\n"
-              << "A closed loop of " << Clients
-              << " clients, each posting its next vote as soon as its last is answered, on a\n"
-              << "kept connection to each SMV (renewed every few seconds; the SMVs taken in "
-                 "turn).\n"
-              << "The votes were sealed and signed beforehand (" << Voters
-              << " voters, each voting again and again);\n"
-              << "an answer's time is from its post to its answer. The load generator, the "
-                 "servers and\n"
-              << "the database share this machine's cores. SQLite syncs each vote to disk; "
-                 "the PostgreSQL\n"
-              << "server, as the tests start it, runs with fsync=off, which flatters its "
-                 "figures.\n\n";
+    printMethod(std::cout, seconds);
     LoadTable table;
     runRow(table, "1 SMV, SQLite", Engine::Sqlite, 1, seconds);
     runRow(table, "1 SMV, PostgreSQL", Engine::Postgres, 1, seconds);
