@@ -1,5 +1,5 @@
 # Entry points for people and CI. `make test` is the project's test command.
-.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package bench fuzz format lint clean
+.PHONY: deps build demo test test-default test-sanitize test-browser test-windows package bench bench-load fuzz format lint clean
 
 deps:
 	scripts/install-deps.sh
@@ -64,6 +64,12 @@ fuzz: deps
 # One table: each operation's median beside the raw OpenSSL calls' (quiet machine wanted).
 bench: build
 	build/default/bench/ardenax_bench
+
+# Not a test: votes a second and answer times of SMV processes on SQLite and on
+# PostgreSQL, LOAD_SECONDS a row, on whatever this machine has to spare.
+LOAD_SECONDS ?= 60
+bench-load: build
+	build/default/bench/ardenax_load --seconds $(LOAD_SECONDS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
