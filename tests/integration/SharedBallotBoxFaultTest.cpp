@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -196,11 +197,18 @@ protected:
             threads.emplace_back([this, &streams, index] { run(streams[index], index); });
         }
         const bool reached = progress.waitForAccepted(watched, VotesBeforeFault);
+        // The streams end only once the fault is over, whatever it did.
+        std::string faultFailed;
         if (reached) {
-            fault();
+            try {
+                fault();
+            } catch (const std::exception& failure) {
+                faultFailed = failure.what();
+            }
         }
         progress.faultOver();
         ASSERT_TRUE(reached);
+        ASSERT_EQ(faultFailed, "");
     }
 
     // The board as vote server `index` shows it now, checked against every

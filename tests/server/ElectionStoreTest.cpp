@@ -500,7 +500,7 @@ TEST(PostgresElectionStoreTest, AVoteCutOffMidwayIsStoredOnceAndOneHeldUpTooLong
     EXPECT_EQ(store.boardSize(), 1U);
 }
 
-// An operator's backup while votes are taken, restored: the same ballot box
+// An operator's backup between votes, restored: the same ballot box
 // and the same board head, and the board goes on from there.
 TEST(PostgresElectionStoreTest, ABackupRestoresTheSameBoardHead) {
     TempDir dir;
