@@ -425,15 +425,23 @@ TEST_P(ElectionStoreTest, TwoStoresStoringAtOnceKeepOneBoard) {
     expectTreeOfLeaves(*stores[1]);
 }
 
+// A demo election in a PostgreSQL database of the test's own, and its store.
+class PostgresElectionStoreTest : public ::testing::Test {
+protected:
+    static std::string withDemoElection(std::string database, const fs::path& keyFile) {
+        PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(), keyFile);
+        return database;
+    }
+
+    TempDir dir;
+    testing::PostgresServer& server = testing::PostgresServer::shared();
+    const std::string database = withDemoElection(server.newDatabase(), dir.path() / "key.pem");
+    PostgresElectionStore store{database};
+};
+
 // The server ends the store's connection (a restart, a failover): the store
 // connects anew and goes on, each operation done once.
-TEST(PostgresElectionStoreTest, CarriesOnWhenTheServerEndsItsConnection) {
-    TempDir dir;
-    auto& server = testing::PostgresServer::shared();
-    const auto database = server.newDatabase();
-    PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(),
-                                  dir.path() / "key.pem");
-    PostgresElectionStore store(database);
+TEST_F(PostgresElectionStoreTest, CarriesOnWhenTheServerEndsItsConnection) {
     PgConnection operatorConnection(server.adminDatabase());
     const auto endConnections = [&] {
         // Waits until the store's server process has ended.
@@ -460,12 +468,7 @@ TEST(PostgresElectionStoreTest, CarriesOnWhenTheServerEndsItsConnection) {
 // made and the board's not yet, is stored once, on a new connection. One
 // held up past the store's time is stored not at all: its voter may have
 // been told it failed, and voted again.
-TEST(PostgresElectionStoreTest, AVoteCutOffMidwayIsStoredOnceAndOneHeldUpTooLongNotAtAll) {
-    TempDir dir;
-    const auto database = testing::PostgresServer::shared().newDatabase();
-    PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(),
-                                  dir.path() / "key.pem");
-    PostgresElectionStore store(database);
+TEST_F(PostgresElectionStoreTest, AVoteCutOffMidwayIsStoredOnceAndOneHeldUpTooLongNotAtAll) {
     const auto token = store.issueToken("eleitor1", testing::clientCertificate()->exportBase64());
     PgConnection operatorConnection(database);
     const auto holdTheBoard = [&] {
@@ -502,13 +505,7 @@ TEST(PostgresElectionStoreTest, AVoteCutOffMidwayIsStoredOnceAndOneHeldUpTooLong
 
 // An operator's backup between votes, restored: the same ballot box
 // and the same board head, and the board goes on from there.
-TEST(PostgresElectionStoreTest, ABackupRestoresTheSameBoardHead) {
-    TempDir dir;
-    auto& server = testing::PostgresServer::shared();
-    const auto database = server.newDatabase();
-    PostgresElectionStore::create(database, SqliteElectionStore::demoSetup(),
-                                  dir.path() / "key.pem");
-    PostgresElectionStore store(database);
+TEST_F(PostgresElectionStoreTest, ABackupRestoresTheSameBoardHead) {
     const auto certificate = testing::clientCertificate()->exportBase64();
     for (const auto* login : {"eleitor1", "eleitor2", "eleitor1"}) {
         const auto token = store.issueToken(login, certificate);
