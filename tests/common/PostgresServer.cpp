@@ -1,8 +1,10 @@
 #include "common/PostgresServer.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <optional>
 #include <pwd.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -38,6 +40,22 @@ std::vector<std::string> asServerUser(std::vector<std::string> command) {
     return command;
 }
 
+// Starts `command` with `actions` done first (they are then destroyed): its
+// process id, or nothing when it could not start.
+std::optional<pid_t> spawn(std::vector<std::string> command, posix_spawn_file_actions_t& actions) {
+    std::vector<char*> arguments;
+    arguments.reserve(command.size() + 1);
+    for (auto& argument : command) {
+        arguments.push_back(argument.data());
+    }
+    arguments.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawnp(&pid, arguments[0], &actions, nullptr, arguments.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? std::optional(pid) : std::nullopt;
+}
+
 // Runs `command` in `folder` to its end, its output added to the folder's
 // commands.log (the tests' own folder may be closed to the server's user);
 // true when it succeeded.
@@ -49,21 +67,12 @@ bool run(std::vector<std::string> command, const fs::path& folder) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::vector<char*> arguments;
-    arguments.reserve(command.size() + 1);
-    for (auto& argument : command) {
-        arguments.push_back(argument.data());
-    }
-    arguments.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawnp(&pid, arguments[0], &actions, nullptr, arguments.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const auto pid = spawn(std::move(command), actions);
+    if (!pid) {
         return false;
     }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(*pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -129,7 +138,32 @@ PostgresServer::PostgresServer(const PostgresServer& primary, const std::string&
     startOnFreePort();
 }
 
+void PostgresServer::watchOver() {
+    std::array<int, 2> ends{};
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    // It reads until the pipe's last writer, this process, has ended.
+    const std::string stopServer = std::string(runningAsRoot() ? "runuser -u nobody -- " : "") +
+                                   Programs + "pg_ctl -D \"$1\" -m immediate stop";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const auto pid = spawn({"sh", "-c", "cat >/dev/null; " + stopServer + "; rm -rf \"$2\"",
+                            "watchdog", dataDir().string(), dir_.path().string()},
+                           actions);
+    ::close(ends[0]);
+    if (!pid) {
+        ::close(ends[1]);
+        throw std::runtime_error("cannot start the server's watchdog");
+    }
+    watchdog_ = ends[1];
+}
+
 void PostgresServer::startOnFreePort() {
+    watchOver();
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         port_ = freeLoopbackPort();
         if (start()) {
@@ -186,6 +220,7 @@ void PostgresServer::promote() {
 
 PostgresServer::~PostgresServer() {
     stop("fast");
+    ::close(watchdog_);
 }
 
 std::string PostgresServer::address() const {

@@ -54,6 +54,10 @@ public:
 
 private:
     std::filesystem::path dataDir() const;
+    // Starts a process that stops the server and removes its folder once
+    // this process has ended, however it ended: a test that crashes leaves
+    // no server behind.
+    void watchOver();
     void startOnFreePort();
     bool start();
     // `mode`: pg_ctl's "fast" or "immediate".
@@ -67,6 +71,8 @@ private:
     std::string settings_;
     int port_ = 0;
     int databases_ = 0;
+    // The pipe the watchdog reads; closed when this process ends.
+    int watchdog_ = -1;
 };
 
 }  // namespace ardenax::testing
