@@ -8,6 +8,7 @@
 #include "server/ElectionKey.h"
 #include "server/ElectionSetupCheck.h"
 #include "server/SealedVote.h"
+#include "server/Transaction.h"
 #include "support/Failure.h"
 
 namespace ardenax::server {
@@ -93,33 +94,9 @@ CREATE TABLE board_node (
 INSERT INTO schema_version (singleton, version) VALUES (1, 1);
 )sql";
 
-// Rolls back unless committed, so that a failure leaves nothing half-written.
-// A connection the server dropped has rolled back already.
-class Transaction {
-public:
-    explicit Transaction(PgConnection& connection) : connection_(connection) {
-        connection_.execute("BEGIN ISOLATION LEVEL READ COMMITTED");
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    ~Transaction() {
-        if (!committed_ && !connection_.broken()) {
-            try {
-                connection_.execute("ROLLBACK");
-            } catch (const Failure&) {
-                // The failure that brought us here is the one that matters.
-            }
-        }
-    }
-    void commit() {
-        connection_.execute("COMMIT");
-        committed_ = true;
-    }
-
-private:
-    PgConnection& connection_;
-    bool committed_ = false;
-};
+// Whatever the database's default: the storing lock relies on each statement
+// seeing what was committed before it.
+constexpr std::string_view Begin = "BEGIN ISOLATION LEVEL READ COMMITTED";
 
 // A text, or NULL for the empty text.
 PgValue orNull(const std::string& text) {
@@ -183,7 +160,7 @@ void fillCards(PgConnection& connection, const std::vector<BallotCard>& cards) {
 
 void fill(PgConnection& connection, const ElectionSetup& setup,
           const toolkit::Certificate& certificate) {
-    Transaction transaction(connection);
+    Transaction transaction(connection, Begin);
     connection.execute(Schema);
     connection.run(
         "INSERT INTO election (singleton, id, potency, certificate) VALUES (1, $1, $2, $3)",
@@ -371,7 +348,7 @@ BallotBoxEntry PostgresElectionStore::storeVote(BallotBoxEntry entry) {
 }
 
 void PostgresElectionStore::storeOnce(BallotBoxEntry& entry, const BallotBoxEntry* tried) {
-    Transaction transaction(connection_);
+    Transaction transaction(connection_, Begin);
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
     if (left <= 0) {

@@ -10,6 +10,7 @@
 #include "server/ElectionKey.h"
 #include "server/ElectionSetupCheck.h"
 #include "server/SealedVote.h"
+#include "server/Transaction.h"
 #include "support/Failure.h"
 
 namespace ardenax::server {
@@ -116,32 +117,9 @@ void bindOrNull(SqliteStatement& statement, int index, const std::string& text) 
     }
 }
 
-// Rolls back unless committed, so that a failure leaves nothing half-written.
-class Transaction {
-public:
-    explicit Transaction(SqliteConnection& connection) : connection_(connection) {
-        connection_.execute("BEGIN IMMEDIATE");
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    ~Transaction() {
-        if (!committed_) {
-            try {
-                connection_.execute("ROLLBACK");
-            } catch (const Failure&) {
-                // The failure that brought us here is the one that matters.
-            }
-        }
-    }
-    void commit() {
-        connection_.execute("COMMIT");
-        committed_ = true;
-    }
-
-private:
-    SqliteConnection& connection_;
-    bool committed_ = false;
-};
+// Takes the file's write lock at once, so that a transaction that reads
+// before it writes is never refused midway.
+constexpr std::string_view Begin = "BEGIN IMMEDIATE";
 
 // The number of leaves, from the last one's position: count(*) would read
 // every leaf.
@@ -195,7 +173,7 @@ void fillBoard(SqliteConnection& connection) {
 
 void fill(SqliteConnection& connection, const ElectionSetup& setup,
           const toolkit::Certificate& certificate) {
-    Transaction transaction(connection);
+    Transaction transaction(connection, Begin);
     connection.execute(Schema);
     for (const auto upgrade : SchemaUpgrades) {
         connection.execute(upgrade);
@@ -266,7 +244,7 @@ void moveSecretsOut(SqliteConnection& connection, const fs::path& keyFile) {
 }
 
 void upgrade(SqliteConnection& connection, std::int64_t from, const fs::path& keyFile) {
-    Transaction transaction(connection);
+    Transaction transaction(connection, Begin);
     for (auto version = from; version < SchemaVersion; ++version) {
         connection.execute(SchemaUpgrades.at(static_cast<std::size_t>(version - 1)));
     }
@@ -423,7 +401,7 @@ std::optional<std::string> SqliteElectionStore::latestTokenLocked(const std::str
 
 BallotBoxEntry SqliteElectionStore::storeVote(BallotBoxEntry entry) {
     const std::lock_guard lock(mutex_);
-    Transaction transaction(connection_);
+    Transaction transaction(connection_, Begin);
     // Checked in the transaction of the insert, so that two copies of one
     // vote posted at once cannot both pass.
     if (entry.counts) {

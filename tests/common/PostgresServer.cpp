@@ -143,17 +143,19 @@ void PostgresServer::watchOver() {
     if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    // It reads until the pipe's last writer, this process, has ended.
-    const std::string stopServer = std::string(runningAsRoot() ? "runuser -u nobody -- " : "") +
-                                   Programs + "pg_ctl -D \"$1\" -m immediate stop";
+    // It reads until the pipe's last writer, this process, has ended, then
+    // runs the stop command its arguments hold and removes the folder.
+    auto command =
+        asServerUser({Programs + "pg_ctl", "-D", dataDir().string(), "-m", "immediate", "stop"});
+    command.insert(command.begin(),
+                   {"sh", "-c", R"(cat >/dev/null; folder=$1; shift; "$@"; rm -rf "$folder")",
+                    "watchdog", dir_.path().string()});
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const auto pid = spawn({"sh", "-c", "cat >/dev/null; " + stopServer + "; rm -rf \"$2\"",
-                            "watchdog", dataDir().string(), dir_.path().string()},
-                           actions);
+    const auto pid = spawn(std::move(command), actions);
     ::close(ends[0]);
     if (!pid) {
         ::close(ends[1]);
